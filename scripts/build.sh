@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds Lexpack into ./build (or $LEXPACK_BUILD_DIR).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${LEXPACK_BUILD_DIR:-build}"
+generator=()
+[ -f "$build/CMakeCache.txt" ] || generator=(-G Ninja)
+cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE="${LEXPACK_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+cmake --build "$build" --parallel "$(nproc)"

@@ -1,0 +1,5 @@
+#include "mainform.h"
+
+void MainForm::on_pbAbout_clicked()
+{
+}

@@ -1,0 +1,38 @@
+#include "mainform.h"
+#include "ui_mainform.h"
+
+#include "dictzip.h"
+
+#include <QEvent>
+#include <QHeaderView>
+
+MainForm::MainForm(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::MainForm)
+    , runner(nullptr)
+    , busy(false)
+{
+    ui->setupUi(this);
+    QHeaderView *header = ui->tvResult->header();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    ui->progressBar->hide();
+    ui->pbCancel->hide();
+#ifndef Q_OS_WIN
+    // Windows takes the icon from the executable's resource; elsewhere the window carries it.
+    setWindowIcon(QIcon(QStringLiteral(":/images/logo.png")));
+#endif
+    runner = new DictZip(this);
+}
+
+MainForm::~MainForm()
+{
+    delete ui;
+}
+
+void MainForm::changeEvent(QEvent *e)
+{
+    QDialog::changeEvent(e);
+    if (e->type() == QEvent::LanguageChange)
+        ui->retranslateUi(this);
+}
