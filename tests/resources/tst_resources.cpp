@@ -1,4 +1,4 @@
-// The compiled-in pictures, the Windows icon file and the desktop icons.
+// The compiled-in pictures and the Windows icon file.
 
 #include <QFile>
 #include <QImage>
@@ -36,7 +36,6 @@ private slots:
     void wrongPaths_data();
     void wrongPaths();
     void windowsIcon();
-    void desktopIcons();
 };
 
 void TestResources::images_data()
@@ -132,16 +131,6 @@ void TestResources::windowsIcon()
         }
         if (i == 0)
             QCOMPARE(picture, argb(QStringLiteral(":/images/logo.png")));
-    }
-}
-
-void TestResources::desktopIcons()
-{
-    for (int size : {16, 32, 48, 64, 128, 256}) {
-        const QString path = imagesDir + QStringLiteral("/hicolor/%1x%1/apps/lexpack.png").arg(size);
-        const QImage image(path);
-        QVERIFY2(image.size() == QSize(size, size), qPrintable(path));
-        QVERIFY(image.hasAlphaChannel());
     }
 }
 
