@@ -5,6 +5,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 namespace dz {
 
 namespace {
