@@ -9,7 +9,7 @@ packages=(
     zlib1g-dev libdeflate-dev
     # tests: a real window under a virtual display, a peer gzip/dictzip, fuzzing
     xvfb xauth xdotool imagemagick x11-utils gzip dictzip pigz clang libclang-rt-dev
-    desktop-file-utils file dpkg-dev
+    fonts-dejavu-core desktop-file-utils file dpkg-dev
 )
 if [ "${LEXPACK_WINDOWS:-0}" = 1 ]; then
     packages+=(mingw-w64 libz-mingw-w64-dev wine64 wine)
