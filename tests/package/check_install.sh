@@ -58,7 +58,7 @@ if [ -z "$deb" ]; then
 else
     echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
     dpkg-deb -c "$deb" | awk '{print $6}' | grep -q '^./usr/lib/lexpack/dictzip$' || fail "package lacks usr/lib/lexpack/dictzip"
-    dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "package does not depend on Qt 6 Widgets"
+    dpkg-deb -f "$deb" Depends | grep -q 'qt6-qpa-plugins' || fail "package does not depend on Qt's platform plugins"
     dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x failed"
     check_tree "$work/root/usr" "package"
 fi
