@@ -72,7 +72,8 @@ bool endsWithSeparator(const std::string &path);
 // SIGINT, SIGTERM and SIGHUP only raise a flag that the work polls, so every
 // run can clean up after itself. Returns the signal number, or 0. On Windows
 // the console's events stand in: Ctrl+C is SIGINT, Ctrl+Break, logoff and
-// shutdown are SIGTERM, closing the console window is SIGHUP.
+// shutdown are SIGTERM, closing the console window is SIGHUP; and a named
+// event, "Local\dictzip-stop-<process id>", once set, is SIGTERM too.
 void installInterruptHandlers();
 int pendingInterrupt();
 std::string signalName(int signalNumber);

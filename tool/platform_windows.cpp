@@ -22,6 +22,12 @@ constexpr int kSigHup = 1, kSigInt = 2, kSigTerm = 15;
 volatile LONG interruptSignal = 0;
 volatile LONG interruptEvent = 0;
 
+// A program that started us without a console it shares (a GUI's QProcess)
+// cannot send Ctrl+Break, and TerminateProcess leaves no chance to clean up.
+// It sets this event instead: "Local\dictzip-stop-<process id>".
+HANDLE stopEvent = nullptr;
+constexpr LONG kStopRequest = 0x100; // beside the CTRL_*_EVENT numbers
+
 BOOL WINAPI onConsoleEvent(DWORD event)
 {
     const LONG signalNumber = event == CTRL_C_EVENT ? kSigInt : event == CTRL_CLOSE_EVENT ? kSigHup : kSigTerm;
@@ -374,9 +380,17 @@ void installInterruptHandlers()
     // A process started in a new process group has Ctrl+C switched off; switch it back on.
     SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    const std::wstring name = L"Local\\dictzip-stop-" + std::to_wstring(GetCurrentProcessId());
+    stopEvent = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
 }
 
-int pendingInterrupt() { return static_cast<int>(interruptSignal); }
+int pendingInterrupt()
+{
+    if (!interruptSignal && stopEvent && WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0 &&
+        InterlockedCompareExchange(&interruptSignal, kSigTerm, 0) == 0)
+        InterlockedExchange(&interruptEvent, kStopRequest);
+    return static_cast<int>(interruptSignal);
+}
 
 std::string signalName(int signalNumber)
 {
@@ -387,6 +401,7 @@ std::string signalName(int signalNumber)
         case CTRL_CLOSE_EVENT: return "closing the console";
         case CTRL_LOGOFF_EVENT: return "logoff";
         case CTRL_SHUTDOWN_EVENT: return "shutdown";
+        case kStopRequest: return "a stop request";
         }
     }
     return "signal " + std::to_string(signalNumber);
