@@ -30,7 +30,13 @@ inline uint32_t updateCrc(uint32_t crc, const uint8_t *data, size_t size)
 // The CRC of A followed by B, from the CRCs of both and the length of B.
 inline uint32_t combineCrc(uint32_t crcA, uint32_t crcB, uint64_t lengthB)
 {
+#ifdef Z_LARGE64
     return static_cast<uint32_t>(crc32_combine64(crcA, crcB, static_cast<z_off64_t>(lengthB)));
+#else
+    // Windows' zlib has only the z_off_t (long, 32 bits) form; B is never more
+    // than one chunk here.
+    return static_cast<uint32_t>(crc32_combine(crcA, crcB, static_cast<z_off_t>(lengthB)));
+#endif
 }
 
 } // namespace dz

@@ -1,8 +1,9 @@
 #pragma once
 // Everything that talks to the operating system: files, renames, signals,
-// processor count. A port (Windows, with its wide-character API) replaces
-// platform_posix.cpp and leaves the format code alone. Paths are UTF-8;
-// functions return 0 or an error number that errorText() describes.
+// processor count. platform_posix.cpp and platform_windows.cpp (the
+// wide-character API) implement it; the format code never sees the difference.
+// Paths are UTF-8; functions return 0 or an error number (errno, or Windows'
+// GetLastError()) that errorText() describes.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,7 +29,7 @@ public:
     File(const File &) = delete;
     File &operator=(const File &) = delete;
 
-    bool isOpen() const { return handle_ >= 0; }
+    bool isOpen() const { return handle_ != -1; }
     int info(FileInfo &info) const;
     int readAt(uint64_t offset, void *buffer, size_t count, size_t &got);
     int write(const void *data, size_t count); // all of it, or an error
@@ -43,9 +44,9 @@ public:
 private:
     friend int openForReading(const std::string &, File &);
     friend int createNew(const std::string &, File &);
-    File(int handle, bool owned) : handle_(handle), owned_(owned) {}
+    File(intptr_t handle, bool owned) : handle_(handle), owned_(owned) {}
 
-    int handle_ = -1;
+    intptr_t handle_ = -1; // a file descriptor, or a Windows HANDLE
     bool owned_ = false;
 };
 
@@ -69,7 +70,10 @@ std::string baseName(const std::string &path);
 bool endsWithSeparator(const std::string &path);
 
 // SIGINT, SIGTERM and SIGHUP only raise a flag that the work polls, so every
-// run can clean up after itself. Returns the signal number, or 0.
+// run can clean up after itself. Returns the signal number, or 0. On Windows
+// the console's events stand in: Ctrl+C is SIGINT, Ctrl+Break, logoff and
+// shutdown are SIGTERM, closing the console window is SIGHUP; and a named
+// event, "Local\dictzip-stop-<process id>", once set, is SIGTERM too.
 void installInterruptHandlers();
 int pendingInterrupt();
 std::string signalName(int signalNumber);
@@ -79,5 +83,11 @@ unsigned long processId();
 
 // A diagnostic line to standard error.
 void printError(const std::string &line);
+
+#ifdef _WIN32
+// Windows passes the command line in UTF-16 (wmain); the narrow argv would be
+// in the ANSI code page and lose every name outside it.
+std::string utf8FromWide(const wchar_t *text);
+#endif
 
 } // namespace dz::platform
