@@ -42,6 +42,8 @@ private:
     Ui::MainForm *ui;
     DictZip *runner;
     bool busy;
+    // Set for the whole of processFiles, cancel included (busy is already clear then).
+    bool inBatch = false;
 };
 
 #endif // MAINFORM_H

@@ -1,0 +1,44 @@
+#pragma once
+// Deterministic test inputs: text made of words, and incompressible bytes.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testdata {
+
+inline uint32_t nextRandom(uint32_t &state)
+{
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+}
+
+inline std::vector<uint8_t> text(size_t size, uint32_t seed = 1)
+{
+    static const char *const words[] = {"dictionary", "headword", "the",    "of",     "translation", "entry",
+                                        "noun",       "verb",     "a",      "plural", "see",         "also",
+                                        "archaic",    "meaning",  "origin", "usage",  "example",     "[m1]"};
+    std::vector<uint8_t> out;
+    out.reserve(size + 16);
+    uint32_t state = seed * 2654435761u + 1;
+    while (out.size() < size) {
+        const std::string word = words[nextRandom(state) % (sizeof words / sizeof *words)];
+        out.insert(out.end(), word.begin(), word.end());
+        out.push_back(nextRandom(state) % 9 == 0 ? '\n' : ' ');
+    }
+    out.resize(size);
+    return out;
+}
+
+inline std::vector<uint8_t> random(size_t size, uint32_t seed = 7)
+{
+    std::vector<uint8_t> out(size);
+    uint32_t state = seed * 2246822519u + 3;
+    for (uint8_t &b : out)
+        b = static_cast<uint8_t>(nextRandom(state) >> 24);
+    return out;
+}
+
+} // namespace testdata
