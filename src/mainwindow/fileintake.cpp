@@ -13,8 +13,8 @@ void MainForm::on_pbOpenFile_clicked()
 {
     // The batch pumps events, so this click can arrive inside a running batch; a second
     // batch started there would clear the rows the first one still writes. Refused, as
-    // drags are; the button itself stays enabled.
-    if (busy)
+    // drags are, until a cancelled batch has stopped its tool run; the button stays enabled.
+    if (refusesFiles())
         return;
 
     const QStringList files = QFileDialog::getOpenFileNames(
@@ -28,7 +28,7 @@ void MainForm::on_pbOpenFile_clicked()
 void MainForm::dragEnterEvent(QDragEnterEvent *event)
 {
     // Left unaccepted while busy: no drop cursor over a window that is working.
-    if (busy)
+    if (refusesFiles())
         return;
     event->acceptProposedAction();
 }
@@ -36,7 +36,7 @@ void MainForm::dragEnterEvent(QDragEnterEvent *event)
 void MainForm::dropEvent(QDropEvent *event)
 {
     // A drop can still arrive during a batch (its drag entered before the batch began).
-    if (busy)
+    if (refusesFiles())
         return;
 
     QStringList paths;

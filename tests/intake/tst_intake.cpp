@@ -88,6 +88,7 @@ private slots:
     void drop_data();
     void drop();
     void refusedWhileBusy();
+    void refusedWhileCancelledRunStops();
     void openChoosesFiles();
     void openCancelled();
 
@@ -200,6 +201,48 @@ void TestIntake::refusedWhileBusy()
     QCOMPARE(toolRuns(logPath).size(), 1);
 
     // Idle again: drags are welcome.
+    QVERIFY(sendDragEnter(form, late));
+}
+
+// After Cancel, `busy` is clear while the batch still waits for its tool run to stop:
+// files that arrive then must not slip into that batch's last moments.
+void TestIntake::refusedWhileCancelledRunStops()
+{
+    MainForm form;
+    QFile sidecar(file("a.dsl.fake"));
+    QVERIFY(sidecar.open(QIODevice::WriteOnly));
+    sidecar.write("sleep_ms=20000\nignore_term=1\n");
+    sidecar.close();
+    QMimeData late;
+    late.setUrls({QUrl::fromLocalFile(file("e.dsl"))});
+    bool stopping = false;
+    bool dragAccepted = true;
+    bool dialogShown = false;
+
+    ModalAnswer answer([&](QWidget *dialog) {
+        dialogShown = true;
+        dialog->close();
+    });
+    QTimer::singleShot(0, &form, [&] {
+        form.findChild<QPushButton *>(QStringLiteral("pbCancel"))->click();
+    });
+    // The run ignores the polite stop, so the batch is still waiting on it here.
+    QTimer::singleShot(1000, &form, [&] {
+        stopping = !form.isBusy() && QFile::exists(file("a.dsl.dz"));
+        dragAccepted = sendDragEnter(form, late);
+        sendDrop(form, late);
+        clickOpen(form);
+    });
+    form.processFiles({file("a.dsl")});
+    sidecar.remove();
+
+    QVERIFY(stopping);
+    QVERIFY(!dragAccepted);
+    QVERIFY(!dialogShown);
+    QCOMPARE(rowPaths(form), QStringList{file("a.dsl")});
+    QCOMPARE(resultList(form)->topLevelItem(0)->text(1), QStringLiteral("cancelled"));
+    QCOMPARE(info(form), QStringLiteral("Task cancelled"));
+    QCOMPARE(toolRuns(logPath).size(), 1);
     QVERIFY(sendDragEnter(form, late));
 }
 
