@@ -23,6 +23,9 @@ MainForm::MainForm(QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/images/logo.png")));
 #endif
     runner = new DictZip(this);
+    // Closing the window (Exit, Escape, the close box) cancels a running batch, so the
+    // program never goes on working with no window on screen.
+    connect(this, &QDialog::finished, this, &MainForm::on_pbCancel_clicked);
 }
 
 MainForm::~MainForm()

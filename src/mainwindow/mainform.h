@@ -42,6 +42,10 @@ private:
     Ui::MainForm *ui;
     DictZip *runner;
     bool busy;
+    // Set for the whole of processFiles, cancel included (busy is already clear then).
+    bool inBatch = false;
+    // Intake refuses new files until a cancelled batch has really ended, too.
+    bool refusesFiles() const { return busy || inBatch; }
 };
 
 #endif // MAINFORM_H

@@ -3,6 +3,10 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace {
 #ifdef Q_OS_WIN
 const char toolName[] = "\\dictzip.exe";
@@ -26,7 +30,14 @@ DictZip::DictZip(QObject *parent)
     probeVersion();
 }
 
-DictZip::~DictZip() = default;
+DictZip::~DictZip()
+{
+    // What QProcess would do anyway, without its warning about a process still running.
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
 
 void DictZip::probeVersion()
 {
@@ -101,8 +112,18 @@ QString DictZip::version() const
 
 void DictZip::terminate()
 {
-    if (process.state() != QProcess::NotRunning)
-        process.terminate();
+    if (process.state() == QProcess::NotRunning)
+        return;
+#ifdef Q_OS_WIN
+    // A console program never sees the WM_CLOSE that QProcess::terminate() posts; dictzip
+    // watches a named event instead and stops cleanly (partial output removed) when it is set.
+    const std::wstring name = L"Local\\dictzip-stop-" + std::to_wstring(process.processId());
+    if (HANDLE stop = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())) {
+        SetEvent(stop);
+        CloseHandle(stop);
+    }
+#endif
+    process.terminate();
 }
 
 void DictZip::kill()

@@ -9,13 +9,15 @@
 //   FAKEDICTZIP_BYTES     final size of the output file (default: the input's size)
 //   FAKEDICTZIP_STEPS     in how many steps the output grows over the run (default 4)
 //   FAKEDICTZIP_CRASH     when set to 1, the run ends by abort() after its sleep
+//   FAKEDICTZIP_IGNORE_TERM  when set to 1, the run ignores SIGTERM (only SIGKILL stops it)
 // A file "<input>.fake" beside the input overrides them for that input, one
-// "key=value" per line with the keys exit, sleep_ms, bytes, steps, crash.
+// "key=value" per line with the keys exit, sleep_ms, bytes, steps, crash, ignore_term.
 //
 // Like the real tool it writes "<input>.dz", or the input without its ".dz" with -d,
 // and removes the input after a successful run unless -k is given.
 
 #include <cctype>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -96,6 +98,7 @@ int main(int argc, char **argv)
         {"bytes", envNumber("FAKEDICTZIP_BYTES", -1)},
         {"steps", envNumber("FAKEDICTZIP_STEPS", 4)},
         {"crash", envNumber("FAKEDICTZIP_CRASH", 0)},
+        {"ignore_term", envNumber("FAKEDICTZIP_IGNORE_TERM", 0)},
     };
     std::ifstream sidecar(input + ".fake");
     for (std::string line; std::getline(sidecar, line);) {
@@ -103,6 +106,9 @@ int main(int argc, char **argv)
         if (eq != std::string::npos)
             settings[line.substr(0, eq)] = std::atoll(line.c_str() + eq + 1);
     }
+
+    if (settings["ignore_term"])
+        std::signal(SIGTERM, SIG_IGN);
 
     struct stat info {};
     if (input.empty() || stat(input.c_str(), &info) != 0) {
