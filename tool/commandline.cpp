@@ -379,6 +379,20 @@ Status removeInput(const std::string &path)
                  : Status{};
 }
 
+// Makes a complete output final (flushed to disk first when a file is about to go),
+// then removes the input unless it is kept.
+Status finish(OutputFile &output, platform::File &input, const Options &options, const std::string &path,
+              uint32_t permissions, int64_t mtime)
+{
+    Status s = interruptStatus();
+    if (s.ok())
+        s = output.commit(!options.keep || output.replacesOld(), permissions, mtime);
+    input.close();
+    if (s.ok() && !options.keep)
+        s = removeInput(path);
+    return s;
+}
+
 ReadSettings readSettings(const Options &options)
 {
     ReadSettings settings;
@@ -415,13 +429,7 @@ Status compressFile(const Options &options, const std::string &path)
     const int error = input.info(after);
     if (error || !sameVersion(info, after))
         return Status::input("file changed while it was being compressed");
-    s = interruptStatus();
-    if (s.ok())
-        s = output.commit(!options.keep || output.replacesOld(), info.permissions, -1);
-    input.close();
-    if (s.ok() && !options.keep)
-        s = removeInput(path);
-    return s;
+    return finish(output, input, options, path, info.permissions, -1);
 }
 
 bool endsWithDz(const std::string &path)
@@ -467,15 +475,10 @@ Status decompressFile(const Options &options, const std::string &path)
     FileTarget target(output.file(), output.path());
     FileSummary summary;
     s = decompress(source, &target, readSettings(options), &summary);
-    if (s.ok())
-        s = interruptStatus();
-    if (s.ok())
-        s = output.commit(!options.keep || output.replacesOld(), info.permissions,
-                          summary.first.mtime ? int64_t(summary.first.mtime) : -1);
-    input.close();
-    if (s.ok() && !options.keep)
-        s = removeInput(path);
-    return s;
+    if (!s.ok())
+        return s;
+    return finish(output, input, options, path, info.permissions,
+                  summary.first.mtime ? int64_t(summary.first.mtime) : -1);
 }
 
 Status testFile(const Options &options, const std::string &path)

@@ -441,21 +441,31 @@ bool haveLibdeflate()
 #endif
 }
 
+namespace {
+
+// Adds one member's figures to the summary of its file.
+void addMember(FileSummary &summary, const MemberHeader &header, uint64_t uncompressedSize)
+{
+    if (summary.members++ == 0)
+        summary.first = header;
+    if (header.hasTable && summary.chunkLength == 0)
+        summary.chunkLength = header.chunkLength;
+    summary.chunks += header.chunkSizes.size();
+    summary.uncompressedSize += uncompressedSize;
+}
+
+} // namespace
+
 Status decompress(ByteSource &source, ByteSink *sink, const ReadSettings &settings, FileSummary *summary)
 {
     FileSummary total;
     total.compressedSize = source.size();
     Status s = forEachMember(source, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &) {
-        if (total.members++ == 0)
-            total.first = header;
         uint64_t size = 0;
         Status m = header.hasTable
                        ? decompressTableMember(source, offset, header, sink, settings, size, end)
                        : decompressPlainMember(source, offset + header.headerSize, sink, settings, size, end);
-        if (header.hasTable && total.chunkLength == 0)
-            total.chunkLength = header.chunkLength;
-        total.chunks += header.chunkSizes.size();
-        total.uncompressedSize += size;
+        addMember(total, header, size);
         return m;
     });
     if (s.ok() && summary)
@@ -468,16 +478,11 @@ Status listFile(ByteSource &source, const ReadSettings &settings, FileSummary &s
     summary = FileSummary{};
     summary.compressedSize = source.size();
     return forEachMember(source, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &) {
-        if (summary.members++ == 0)
-            summary.first = header;
         uint64_t size = 0;
         Status m = header.hasTable
                        ? measureTableMember(source, offset, header, settings.poll, size, end)
                        : decompressPlainMember(source, offset + header.headerSize, nullptr, settings, size, end);
-        if (header.hasTable && summary.chunkLength == 0)
-            summary.chunkLength = header.chunkLength;
-        summary.chunks += header.chunkSizes.size();
-        summary.uncompressedSize += size;
+        addMember(summary, header, size);
         return m;
     });
 }
