@@ -30,6 +30,7 @@ find_program(LEXPACK_WINE NAMES wine wine64 PATHS /usr/lib/wine)
 find_program(LEXPACK_WINESERVER NAMES wineserver wineserver64 PATHS /usr/lib/wine)
 if(LEXPACK_WINE)
     set(LEXPACK_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-    set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${LEXPACK_WINEPREFIX} WINEDEBUG=-all
+    # Wine maps Windows names to Unix ones through the locale: UTF-8, so that any name round-trips.
+    set(CMAKE_CROSSCOMPILING_EMULATOR env LC_ALL=C.UTF-8 WINEPREFIX=${LEXPACK_WINEPREFIX} WINEDEBUG=-all
         WINEDLLOVERRIDES=mscoree,mshtml= ${LEXPACK_WINE})
 endif()

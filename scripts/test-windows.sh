@@ -4,6 +4,9 @@
 # build is there, its dictzip is compared byte for byte with dictzip.exe.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Wine maps Windows file names to Unix ones through the locale; the tests use names
+# outside any code page, which only a UTF-8 locale carries.
+export LC_ALL=C.UTF-8
 LEXPACK_WINDOWS=1 scripts/install-deps.sh
 build="${LEXPACK_WINDOWS_BUILD_DIR:-build-windows}"
 linux="${LEXPACK_BUILD_DIR:-build}/bin/dictzip"
