@@ -2,17 +2,16 @@
 
 #include "mainform.h"
 
-#include "../intake/modalanswer.h"
+#include "../guitest.h"
 
 #include <QAbstractButton>
-#include <QFile>
-#include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTranslator>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <optional>
 
 namespace {
 
@@ -24,55 +23,22 @@ const QString edition = QStringLiteral("Linux edition");
 const QString edition;
 #endif
 
-struct AboutSeen
+// Clicks About on `form` and returns the box it opened; `whileOpen` runs before it closes.
+QMessageBox *openAbout(MainForm &form, const std::function<void(QMessageBox *)> &whileOpen)
 {
-    QString title;
-    QString text;
-    QString body;
-    QImage icon;
-    QWidget *parent = nullptr;
-    int buttons = -1;
-};
-
-// Clicks About on `form` and reads the box that opens; `whileOpen` runs before it closes.
-AboutSeen openAbout(MainForm &form, const std::function<void()> &whileOpen = {})
-{
-    AboutSeen seen;
+    QMessageBox *seen = nullptr;
     ModalAnswer answer([&](QWidget *dialog) {
-        auto *box = qobject_cast<QMessageBox *>(dialog);
-        if (box) {
-            seen = {box->windowTitle(), box->text(), box->informativeText(),
-                    box->iconPixmap().toImage(), box->parentWidget(), int(box->buttons().size())};
-        }
-        if (whileOpen)
-            whileOpen();
-        if (box && box->button(QMessageBox::Ok))
-            box->button(QMessageBox::Ok)->click();
+        seen = qobject_cast<QMessageBox *>(dialog);
+        if (seen)
+            whileOpen(seen);
+        if (seen && seen->button(QMessageBox::Ok))
+            seen->button(QMessageBox::Ok)->click();
         else
             dialog->close();
     });
-    form.findChild<QPushButton *>(QStringLiteral("pbAbout"))->click();
-    if (!answer.answered())
-        qWarning("no modal dialog opened");
+    child<QPushButton>(form, "pbAbout")->click();
     return seen;
 }
-
-// Answers only in the window's context, as a catalogue made with the window's sources would.
-class ReversingCatalogue : public QTranslator
-{
-public:
-    bool isEmpty() const override { return false; }
-    QString translate(const char *context, const char *source, const char *, int) const override
-    {
-        if (qstrcmp(context, "MainForm") != 0)
-            return {};
-        if (qstrcmp(source, "About Lexpack") == 0)
-            return QStringLiteral("Über Lexpack");
-        if (QByteArray(source).startsWith("<b>Lexpacker</b>"))
-            return QStringLiteral("<i>%4|%3|%2|%1</i>");
-        return {};
-    }
-};
 
 } // namespace
 
@@ -81,120 +47,95 @@ class TestAbout : public QObject
     Q_OBJECT
 
 private slots:
-    void contents_data();
-    void contents();
-    void translated();
-    void holdsRunningBatch();
-};
-
-void TestAbout::contents_data()
-{
-    QTest::addColumn<QByteArray>("printed"); // as the fake compressor is told to print it
-    QTest::addColumn<QString>("version");
-
-    QTest::newRow("plain") << QByteArray("dictzip 1.13\\n") << QStringLiteral("dictzip 1.13\n");
-    QTest::newRow("markup, percent, line break")
-        << QByteArray("<i>dz</i> 2.0 %1 100%\\nsecond line")
-        << QStringLiteral("<i>dz</i> 2.0 %1 100%\nsecond line");
-    QTest::newRow("nothing printed") << QByteArray("") << QString();
-}
-
-void TestAbout::contents()
-{
-    QFETCH(QByteArray, printed);
-    QFETCH(QString, version);
-
-    qputenv("FAKEDICTZIP_VERSION", printed);
-    MainForm form;
-    const AboutSeen seen = openAbout(form);
-
-    QCOMPARE(seen.title, QStringLiteral("About Lexpack"));
-    QCOMPARE(seen.parent, &form);
-    QCOMPARE(seen.buttons, 1);
-    QVERIFY(seen.text.isEmpty());
-
-    const QImage logo(QStringLiteral(":/images/logo.png"));
-    QVERIFY(!logo.isNull());
-    QCOMPARE(seen.icon.convertToFormat(QImage::Format_ARGB32_Premultiplied),
-             logo.convertToFormat(QImage::Format_ARGB32_Premultiplied));
-
-    // Version text last and as printed: no escaping, no placeholder taken from it.
-    QVERIFY2(seen.body.startsWith("<b>Lexpacker</b><br>" + edition + "<br>version 0.1.0<br><br>"),
-             qPrintable(seen.body));
-    QVERIFY(seen.body.contains(QStringLiteral("<hr>Qt " QT_VERSION_STR " ")));
-    QVERIFY(seen.body.endsWith("<br><br>" + version));
-    QCOMPARE(seen.body.count(QStringLiteral("<a href=")), 2);
-    QVERIFY(seen.body.contains(QStringLiteral("https://www.qt.io")));
-}
-
-void TestAbout::translated()
-{
-    qputenv("FAKEDICTZIP_VERSION", "dz %1\\n");
-    MainForm form;
-    ReversingCatalogue catalogue;
-    QCoreApplication::installTranslator(&catalogue);
-    const AboutSeen seen = openAbout(form);
-    QCoreApplication::removeTranslator(&catalogue);
-
-    // Each value lands in its own placeholder whatever order the translation puts them in.
-    QCOMPARE(seen.title, QStringLiteral("Über Lexpack"));
-    QCOMPARE(seen.body, "<i>dz %1\n|" QT_VERSION_STR "|" + edition + "|0.1.0</i>");
-}
-
-void TestAbout::holdsRunningBatch()
-{
-    qputenv("FAKEDICTZIP_VERSION", "dz\\n");
-    QTemporaryDir dir;
-    const QString slow = dir.filePath(QStringLiteral("slow.dsl"));
-    const QString next = dir.filePath(QStringLiteral("next.dsl"));
-    for (const QString &path : {slow, next}) {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(1000, 'x'));
-    }
+    void contents_data()
     {
-        // Long enough that the box opens while the run is still going.
-        QFile sidecar(slow + ".fake");
-        QVERIFY(sidecar.open(QIODevice::WriteOnly));
-        sidecar.write("sleep_ms=1500\nsteps=3\n");
+        QTest::addColumn<QByteArray>("printed"); // as the fake compressor is told to print it
+        QTest::addColumn<bool>("translated");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("body");
+
+        const QString body = "<b>Lexpacker</b><br>" + edition + "<br>version 0.1.0<br><br>Made by "
+                             "<a href=\"https://lexpack.org/\">the Lexpack developers</a><hr>Qt " QT_VERSION_STR
+                             " by <a href=\"https://www.qt.io\">The Qt Company</a><br><br>";
+        QTest::newRow("plain") << QByteArray("dictzip 1.13\\n") << false << "About Lexpack" << body + "dictzip 1.13\n";
+        // The version text last and as printed: no escaping, no placeholder taken from it.
+        QTest::newRow("markup, percent, line break")
+            << QByteArray("<i>dz</i> 2.0 %1 100%\\nsecond line") << false << "About Lexpack"
+            << body + "<i>dz</i> 2.0 %1 100%\nsecond line";
+        QTest::newRow("nothing printed") << QByteArray("") << false << "About Lexpack" << body;
+        // Each value lands in its own placeholder whatever order the translation puts them in.
+        QTest::newRow("translated") << QByteArray("dz %1\\n") << true << "Über Lexpack"
+                                    << "<i>dz %1\n|" QT_VERSION_STR "|" + edition + "|0.1.0</i>";
+    }
+    void contents()
+    {
+        QFETCH(QByteArray, printed);
+        QFETCH(bool, translated);
+        QFETCH(QString, title);
+        QFETCH(QString, body);
+
+        qputenv("FAKEDICTZIP_VERSION", printed);
+        MainForm form;
+        std::optional<Catalogue> catalogue;
+        if (translated) {
+            catalogue.emplace([](const QString &source) {
+                if (source == "About Lexpack")
+                    return QStringLiteral("Über Lexpack");
+                return source.startsWith("<b>Lexpacker</b>") ? QStringLiteral("<i>%4|%3|%2|%1</i>") : QString();
+            });
+        }
+        QStringList seen;
+        QImage icon;
+        QVERIFY(openAbout(form, [&](QMessageBox *box) {
+            seen << box->windowTitle() << box->informativeText() << box->text()
+                 << QString::number(box->parentWidget() == &form) << QString::number(box->buttons().size());
+            icon = box->iconPixmap().toImage();
+        }));
+        QCOMPARE(seen, (QStringList{title, body, "", "1", "1"}));
+        const QImage logo(QStringLiteral(":/images/logo.png"));
+        QVERIFY(!logo.isNull());
+        QCOMPARE(icon.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+                 logo.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
 
-    MainForm form;
-    auto *list = form.findChild<QTreeWidget *>(QStringLiteral("tvResult"));
-    int rowsWhileOpen = -1;
-    QString statusWhileOpen;
-    qint64 outputWhileOpen = -1;
+    void holdsRunningBatch()
+    {
+        qputenv("FAKEDICTZIP_VERSION", "dz\\n");
+        QTemporaryDir dir;
+        // Long enough that the box opens while the run is still going.
+        const QString slow = writeInput(dir.filePath(QStringLiteral("slow.dsl")), 1000, "sleep_ms=1500\nsteps=3\n");
+        const QString next = writeInput(dir.filePath(QStringLiteral("next.dsl")), 1000);
 
-    // Opens the box from the batch's first poll, once the first run has started.
-    QTimer opener;
-    QObject::connect(&opener, &QTimer::timeout, [&] {
-        if (!QFile::exists(slow + ".dz"))
-            return;
-        opener.stop();
-        openAbout(form, [&] {
-            // The run goes on while the box is open and ends; the batch does not move on.
-            QDeadlineTimer deadline(20000);
-            while (QFileInfo(slow + ".dz").size() < 1000 && !deadline.hasExpired())
-                QThread::msleep(50);
-            QThread::msleep(1000);
-            outputWhileOpen = QFileInfo(slow + ".dz").size();
-            rowsWhileOpen = list->topLevelItemCount();
-            statusWhileOpen = list->topLevelItem(0)->text(1);
+        MainForm form;
+        auto *list = child<QTreeWidget>(form, "tvResult");
+        QStringList whileOpen;
+        // Opens the box from the batch's first poll, once the first run has started.
+        QTimer opener;
+        QObject::connect(&opener, &QTimer::timeout, [&] {
+            if (!QFile::exists(slow + ".dz"))
+                return;
+            opener.stop();
+            openAbout(form, [&](QMessageBox *) {
+                // The run goes on while the box is open and ends; the batch does not move on.
+                QDeadlineTimer deadline(20000);
+                while (QFileInfo(slow + ".dz").size() < 1000 && !deadline.hasExpired())
+                    QThread::msleep(50);
+                QThread::msleep(1000);
+                whileOpen << QString::number(QFileInfo(slow + ".dz").size())
+                          << QString::number(list->topLevelItemCount()) << list->topLevelItem(0)->text(1);
+            });
         });
-    });
-    opener.start(20);
+        opener.start(20);
+        form.processFiles({slow, next});
 
-    form.processFiles({slow, next});
-
-    QCOMPARE(outputWhileOpen, qint64(1000));
-    QCOMPARE(rowsWhileOpen, 1);
-    QCOMPARE(statusWhileOpen, QStringLiteral("compressing..."));
-    // Closing the box let the batch carry on where it was.
-    QCOMPARE(list->topLevelItemCount(), 2);
-    QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("done"));
-    QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("done"));
-    QVERIFY(!form.isBusy());
-}
+        QCOMPARE(whileOpen, (QStringList{"1000", "1", "compressing..."}));
+        // Closing the box let the batch carry on where it was.
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("done"));
+        QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("done"));
+        QVERIFY(!form.isBusy());
+    }
+};
 
 QTEST_MAIN(TestAbout)
 #include "tst_about.moc"

@@ -2,7 +2,8 @@
 
 #include "mainform.h"
 
-#include <QFile>
+#include "../guitest.h"
+
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,20 +17,14 @@ private slots:
     void failedStart()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath("a.dsl");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("abc") == 3);
-        file.close();
-
+        const QString path = writeInput(dir.filePath("a.dsl"), 3);
         MainForm window;
         window.processFiles({path, path});
-        auto *list = window.findChild<QTreeWidget *>("tvResult");
+        auto *list = child<QTreeWidget>(window, "tvResult");
         QCOMPARE(list->topLevelItemCount(), 2);
-        for (int i = 0; i < 2; ++i) {
-            QCOMPARE(list->topLevelItem(i)->text(1), QStringLiteral("failed (-1)"));
-            QCOMPARE(list->topLevelItem(i)->text(2), QStringLiteral("3"));
-        }
-        QCOMPARE(window.findChild<QLabel *>("lInfo")->text(), QStringLiteral("Task finished"));
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(list->topLevelItem(i)->text(1) + ' ' + list->topLevelItem(i)->text(2), "failed (-1) 3");
+        QCOMPARE(child<QLabel>(window, "lInfo")->text(), QStringLiteral("Task finished"));
         QVERIFY(QFile::exists(path));
     }
 };

@@ -4,8 +4,9 @@
 
 #include "dictzip.h"
 
+#include "../guitest.h"
+
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,65 +17,51 @@ class TestToolPlacement : public QObject
     QTemporaryDir work;
     const QString besideMe = QCoreApplication::applicationDirPath() + QStringLiteral("/dictzip");
 
+    // Compresses `input` and returns the exit code the runner reports.
+    static int run(DictZip &runner, const QString &input)
+    {
+        runner.compress(input, true);
+        QElapsedTimer clock;
+        clock.start();
+        return runner.waitForFinished(60000) && clock.elapsed() < 10000 ? runner.exitCode() : 99;
+    }
+
 private slots:
-    void init();
-    void cleanup();
-    void missingTool();
-    void folderWithBlank();
+    void init()
+    {
+        QVERIFY(work.isValid());
+        QFile::remove(besideMe); // left over from an interrupted run
+        QVERIFY(!QFile::exists(besideMe));
+    }
+    void cleanup() { QFile::remove(besideMe); }
+
+    void missingTool()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        DictZip runner;
+        QVERIFY2(clock.elapsed() < 10000, "the version probe waited for a tool that is not there");
+        QVERIFY(runner.version().isEmpty());
+        QVERIFY(runner.waitForFinished(60000));
+        QCOMPARE(run(runner, work.filePath(QStringLiteral("en.dsl"))), -1);
+        QCOMPARE(runner.outputSize(), 0);
+    }
+
+    void folderWithBlank()
+    {
+        QVERIFY(QFile::copy(QStringLiteral(FAKE_TOOL), besideMe));
+        qputenv("FAKEDICTZIP_VERSION", "fake 1\\n");
+        DictZip runner;
+        QVERIFY(runner.program().contains(QLatin1Char(' ')));
+        QCOMPARE(runner.version(), QStringLiteral("fake 1\n"));
+        const QString input = writeInput(work.filePath(QStringLiteral("en.dsl")), 0);
+        QCOMPARE(run(runner, input), 0);
+
+        // A start that fails after a success must not pass the old 0 on.
+        QVERIFY(QFile::remove(besideMe));
+        QCOMPARE(run(runner, input), -1);
+    }
 };
-
-void TestToolPlacement::init()
-{
-    QVERIFY(work.isValid());
-    QFile::remove(besideMe); // left over from an interrupted run
-    QVERIFY(!QFile::exists(besideMe));
-}
-
-void TestToolPlacement::cleanup()
-{
-    QFile::remove(besideMe);
-}
-
-void TestToolPlacement::missingTool()
-{
-    QElapsedTimer clock;
-    clock.start();
-    DictZip runner;
-    QVERIFY2(clock.elapsed() < 10000, "the version probe waited for a tool that is not there");
-    QVERIFY(runner.version().isEmpty());
-    QVERIFY(runner.waitForFinished(60000));
-
-    const QString input = work.filePath(QStringLiteral("en.dsl"));
-    runner.compress(input, true);
-    clock.restart();
-    QVERIFY(runner.waitForFinished(60000));
-    QVERIFY(clock.elapsed() < 10000);
-    QCOMPARE(runner.exitCode(), -1);
-    QCOMPARE(runner.outputSize(), 0);
-}
-
-void TestToolPlacement::folderWithBlank()
-{
-    QVERIFY(QFile::copy(QStringLiteral(FAKE_TOOL), besideMe));
-    qputenv("FAKEDICTZIP_VERSION", "fake 1\\n");
-    DictZip runner;
-    QVERIFY(runner.program().contains(QLatin1Char(' ')));
-    QCOMPARE(runner.version(), QStringLiteral("fake 1\n"));
-
-    const QString input = work.filePath(QStringLiteral("en.dsl"));
-    QFile file(input);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    runner.compress(input, true);
-    QVERIFY(runner.waitForFinished(30000));
-    QCOMPARE(runner.exitCode(), 0);
-
-    // A start that fails after a success must not pass the old 0 on.
-    QVERIFY(QFile::remove(besideMe));
-    runner.compress(input, true);
-    QVERIFY(runner.waitForFinished(30000));
-    QCOMPARE(runner.exitCode(), -1);
-}
 
 QTEST_GUILESS_MAIN(TestToolPlacement)
 #include "tst_toolplacement.moc"
