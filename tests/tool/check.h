@@ -14,23 +14,19 @@ struct Case {
     const char *name;
     void (*body)();
 };
+struct Skip {
+    std::string reason;
+};
 
 inline std::vector<Case> &cases()
 {
     static std::vector<Case> all;
     return all;
 }
-
-struct State {
-    int failuresInCase = 0;
-    bool skipped = false;
-    std::string skipReason;
-};
-
-inline State &state()
+inline int &failuresInCase()
 {
-    static State s;
-    return s;
+    static int count = 0;
+    return count;
 }
 
 struct Register {
@@ -40,14 +36,12 @@ struct Register {
 inline bool report(bool ok, const char *expression, const char *file, int line, const std::string &context)
 {
     if (!ok) {
-        ++state().failuresInCase;
+        ++failuresInCase();
         std::printf("  %s:%d: CHECK(%s) failed%s%s\n", file, line, expression, context.empty() ? "" : ": ",
                     context.c_str());
     }
     return ok;
 }
-
-struct Skip {};
 
 // Runs every case, or those whose name contains argv[1].
 inline int runAll(int argc, char **argv)
@@ -56,21 +50,16 @@ inline int runAll(int argc, char **argv)
     for (const Case &c : cases()) {
         if (argc > 1 && !std::strstr(c.name, argv[1]))
             continue;
-        state() = State{};
+        failuresInCase() = 0;
+        std::string skip;
         try {
             c.body();
-        } catch (Skip) {
+        } catch (const Skip &s) {
+            skip = s.reason;
         }
-        if (state().failuresInCase) {
-            ++failed;
-            std::printf("FAIL %s\n", c.name);
-        } else if (state().skipped) {
-            ++skipped;
-            std::printf("SKIP %s (%s)\n", c.name, state().skipReason.c_str());
-        } else {
-            ++passed;
-            std::printf("PASS %s\n", c.name);
-        }
+        const char *verdict = failuresInCase() ? "FAIL" : !skip.empty() ? "SKIP" : "PASS";
+        ++(failuresInCase() ? failed : !skip.empty() ? skipped : passed);
+        std::printf(skip.empty() ? "%s %s\n" : "%s %s (%s)\n", verdict, c.name, skip.c_str());
         std::fflush(stdout);
     }
     std::printf("%d passed, %d failed, %d skipped\n", passed, failed, skipped);
@@ -87,9 +76,4 @@ inline int runAll(int argc, char **argv)
 #define CHECK(condition) check::report(static_cast<bool>(condition), #condition, __FILE__, __LINE__, "")
 #define CHECK_MSG(condition, context) \
     check::report(static_cast<bool>(condition), #condition, __FILE__, __LINE__, (context))
-#define SKIP(reason)                          \
-    do {                                      \
-        check::state().skipped = true;        \
-        check::state().skipReason = (reason); \
-        throw check::Skip{};                  \
-    } while (0)
+#define SKIP(reason) throw check::Skip{reason}
