@@ -17,17 +17,12 @@ struct Case {
 struct Skip {
     std::string reason;
 };
-
 inline std::vector<Case> &cases()
 {
     static std::vector<Case> all;
     return all;
 }
-inline int &failuresInCase()
-{
-    static int count = 0;
-    return count;
-}
+inline int failuresInCase = 0;
 
 struct Register {
     Register(const char *name, void (*body)()) { cases().push_back({name, body}); }
@@ -35,35 +30,35 @@ struct Register {
 
 inline bool report(bool ok, const char *expression, const char *file, int line, const std::string &context)
 {
-    if (!ok) {
-        ++failuresInCase();
+    if (!ok)
         std::printf("  %s:%d: CHECK(%s) failed%s%s\n", file, line, expression, context.empty() ? "" : ": ",
                     context.c_str());
-    }
+    failuresInCase += !ok;
     return ok;
 }
 
 // Runs every case, or those whose name contains argv[1].
 inline int runAll(int argc, char **argv)
 {
-    int passed = 0, failed = 0, skipped = 0;
+    static const char *const verdicts[] = {"PASS", "FAIL", "SKIP"};
+    int counts[3] = {};
     for (const Case &c : cases()) {
         if (argc > 1 && !std::strstr(c.name, argv[1]))
             continue;
-        failuresInCase() = 0;
+        failuresInCase = 0;
         std::string skip;
         try {
             c.body();
         } catch (const Skip &s) {
-            skip = s.reason;
+            skip = " (" + s.reason + ")";
         }
-        const char *verdict = failuresInCase() ? "FAIL" : !skip.empty() ? "SKIP" : "PASS";
-        ++(failuresInCase() ? failed : !skip.empty() ? skipped : passed);
-        std::printf(skip.empty() ? "%s %s\n" : "%s %s (%s)\n", verdict, c.name, skip.c_str());
+        const int verdict = failuresInCase ? 1 : skip.empty() ? 0 : 2;
+        ++counts[verdict];
+        std::printf("%s %s%s\n", verdicts[verdict], c.name, skip.c_str());
         std::fflush(stdout);
     }
-    std::printf("%d passed, %d failed, %d skipped\n", passed, failed, skipped);
-    return failed ? 1 : 0;
+    std::printf("%d passed, %d failed, %d skipped\n", counts[0], counts[1], counts[2]);
+    return counts[1] ? 1 : 0;
 }
 
 } // namespace check

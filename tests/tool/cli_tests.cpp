@@ -1,5 +1,5 @@
-// The dictzip program as the window and users run it: file handling, byte
-// identity with Debian's dictzip, gzip interoperability, ranges, and every
+// The dictzip program as the window and users run it: file handling, ranges,
+// byte identity with Debian's dictzip, gzip interoperability, and every
 // failure with its exit code and the folder checked afterwards.
 
 #include "driver.h"
@@ -71,7 +71,6 @@ public:
     {
         return finish(start(args, tool));
     }
-
 };
 
 } // namespace
@@ -91,6 +90,20 @@ TEST(filesAreNamedKeptAndRemovedAsAsked)
     CHECK(scratch.names() == std::set<std::string>{"a.txt.dz"});
     CHECK((fs::status(scratch / "a.txt.dz").permissions() & fs::perms::all) ==
           (fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read));
+
+    const struct {
+        std::vector<std::string> args;
+        uint64_t start, length;
+    } ranges[] = {
+        {{"-s", "58000", "-e", "1000", "a.txt.dz"}, 58000, 1000},      // across a chunk boundary
+        {{"--start=199990", "--size=1000", "a.txt.dz"}, 199990, 1000}, // cut at the end
+        {{"-s300000", "-e10", "a.txt.dz"}, 300000, 10},                // past the end: nothing
+        {{"-s", "150000", "a.txt.dz"}, 150000, 1000000},               // to the end
+    };
+    for (const auto &range : ranges) {
+        r = scratch.run(range.args);
+        CHECK_MSG(r.exitCode == 0 && r.bytes() == slice(data, range.start, range.length), range.args[0]);
+    }
 
     CHECK(scratch.run({"-k", "-f", "-d", "a.txt.dz"}).exitCode == 0);
     CHECK(readFile(scratch / "a.txt") == data);
@@ -170,29 +183,6 @@ TEST(gzipReadsOurFilesAndWeReadGzipFiles)
     CHECK(scratch.run({"-l", "m.txt.dz"}).out.find("       2    40000          1 ") != std::string::npos);
     CHECK(scratch.run({"-dc", "m.txt.dz"}, gzip).bytes() == small);
     CHECK(scratch.run({"-s", "32700", "-e", "100", "m.txt.dz"}).bytes() == slice(small, 32700, 100));
-}
-
-TEST(rangesFromTheCommandLine)
-{
-    Scratch scratch;
-    const Bytes data = testdata::text(200000, 8);
-    writeFile(scratch / "a.txt", data);
-    CHECK(scratch.run({"-k", "a.txt"}).exitCode == 0);
-    const struct {
-        std::vector<std::string> args;
-        uint64_t start, length;
-    } rows[] = {
-        {{"-s", "58000", "-e", "1000"}, 58000, 1000},      // across a chunk boundary
-        {{"--start=199990", "--size=1000"}, 199990, 1000}, // cut at the end
-        {{"-s300000", "-e10"}, 300000, 10},                // past the end: nothing
-        {{"-s", "150000"}, 150000, 1000000},               // to the end
-    };
-    for (const auto &row : rows) {
-        std::vector<std::string> args = row.args;
-        args.push_back("a.txt.dz");
-        const RunResult r = scratch.run(args);
-        CHECK_MSG(r.exitCode == 0 && r.bytes() == slice(data, row.start, row.length), row.args[0]);
-    }
 }
 
 TEST(failuresLeaveTheFolderAsItWas)

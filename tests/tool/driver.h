@@ -64,6 +64,10 @@ public:
     ~Folder()
     {
         std::error_code error;
+#ifdef _WIN32 // where read-only files cannot be removed
+        for (const auto &entry : fs::recursive_directory_iterator(root_, error))
+            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, error);
+#endif
         fs::remove_all(root_, error);
     }
     Folder(const Folder &) = delete;
