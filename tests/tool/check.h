@@ -14,24 +14,15 @@ struct Case {
     const char *name;
     void (*body)();
 };
-
+struct Skip {
+    std::string reason;
+};
 inline std::vector<Case> &cases()
 {
     static std::vector<Case> all;
     return all;
 }
-
-struct State {
-    int failuresInCase = 0;
-    bool skipped = false;
-    std::string skipReason;
-};
-
-inline State &state()
-{
-    static State s;
-    return s;
-}
+inline int failuresInCase = 0;
 
 struct Register {
     Register(const char *name, void (*body)()) { cases().push_back({name, body}); }
@@ -39,42 +30,35 @@ struct Register {
 
 inline bool report(bool ok, const char *expression, const char *file, int line, const std::string &context)
 {
-    if (!ok) {
-        ++state().failuresInCase;
+    if (!ok)
         std::printf("  %s:%d: CHECK(%s) failed%s%s\n", file, line, expression, context.empty() ? "" : ": ",
                     context.c_str());
-    }
+    failuresInCase += !ok;
     return ok;
 }
-
-struct Skip {};
 
 // Runs every case, or those whose name contains argv[1].
 inline int runAll(int argc, char **argv)
 {
-    int passed = 0, failed = 0, skipped = 0;
+    static const char *const verdicts[] = {"PASS", "FAIL", "SKIP"};
+    int counts[3] = {};
     for (const Case &c : cases()) {
         if (argc > 1 && !std::strstr(c.name, argv[1]))
             continue;
-        state() = State{};
+        failuresInCase = 0;
+        std::string skip;
         try {
             c.body();
-        } catch (Skip) {
+        } catch (const Skip &s) {
+            skip = " (" + s.reason + ")";
         }
-        if (state().failuresInCase) {
-            ++failed;
-            std::printf("FAIL %s\n", c.name);
-        } else if (state().skipped) {
-            ++skipped;
-            std::printf("SKIP %s (%s)\n", c.name, state().skipReason.c_str());
-        } else {
-            ++passed;
-            std::printf("PASS %s\n", c.name);
-        }
+        const int verdict = failuresInCase ? 1 : skip.empty() ? 0 : 2;
+        ++counts[verdict];
+        std::printf("%s %s%s\n", verdicts[verdict], c.name, skip.c_str());
         std::fflush(stdout);
     }
-    std::printf("%d passed, %d failed, %d skipped\n", passed, failed, skipped);
-    return failed ? 1 : 0;
+    std::printf("%d passed, %d failed, %d skipped\n", counts[0], counts[1], counts[2]);
+    return counts[1] ? 1 : 0;
 }
 
 } // namespace check
@@ -87,9 +71,4 @@ inline int runAll(int argc, char **argv)
 #define CHECK(condition) check::report(static_cast<bool>(condition), #condition, __FILE__, __LINE__, "")
 #define CHECK_MSG(condition, context) \
     check::report(static_cast<bool>(condition), #condition, __FILE__, __LINE__, (context))
-#define SKIP(reason)                          \
-    do {                                      \
-        check::state().skipped = true;        \
-        check::state().skipReason = (reason); \
-        throw check::Skip{};                  \
-    } while (0)
+#define SKIP(reason) throw check::Skip{reason}

@@ -1,9 +1,13 @@
 #pragma once
-// Deterministic test inputs: text made of words, and incompressible bytes.
+// Deterministic test inputs: text made of words, and incompressible bytes;
+// and the part of some data that a range asks for.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+using Bytes = std::vector<uint8_t>;
 
 namespace testdata {
 
@@ -15,12 +19,12 @@ inline uint32_t nextRandom(uint32_t &state)
     return state;
 }
 
-inline std::vector<uint8_t> text(size_t size, uint32_t seed = 1)
+inline Bytes text(size_t size, uint32_t seed = 1)
 {
     static const char *const words[] = {"dictionary", "headword", "the",    "of",     "translation", "entry",
                                         "noun",       "verb",     "a",      "plural", "see",         "also",
                                         "archaic",    "meaning",  "origin", "usage",  "example",     "[m1]"};
-    std::vector<uint8_t> out;
+    Bytes out;
     out.reserve(size + 16);
     uint32_t state = seed * 2654435761u + 1;
     while (out.size() < size) {
@@ -32,13 +36,19 @@ inline std::vector<uint8_t> text(size_t size, uint32_t seed = 1)
     return out;
 }
 
-inline std::vector<uint8_t> random(size_t size, uint32_t seed = 7)
+inline Bytes random(size_t size, uint32_t seed = 7)
 {
-    std::vector<uint8_t> out(size);
+    Bytes out(size);
     uint32_t state = seed * 2246822519u + 3;
     for (uint8_t &b : out)
         b = static_cast<uint8_t>(nextRandom(state) >> 24);
     return out;
+}
+
+inline Bytes slice(const Bytes &data, uint64_t start, uint64_t length)
+{
+    start = std::min<uint64_t>(start, data.size());
+    return Bytes(data.begin() + start, data.begin() + start + std::min<uint64_t>(data.size() - start, length));
 }
 
 } // namespace testdata

@@ -1,0 +1,195 @@
+#pragma once
+// What the Linux and the Windows drivers of the dictzip program share: files,
+// a scratch folder, the failures both systems meet alike, and a run stopped
+// midway. Each driver derives a Scratch from Folder that starts the program
+// its own way: start(args), finish(process) and run(args) giving a RunResult.
+
+#include "check.h"
+#include "testdata.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <set>
+#include <thread>
+
+namespace fs = std::filesystem;
+using testdata::slice;
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out, err;
+    Bytes bytes() const { return Bytes(out.begin(), out.end()); }
+};
+
+// Our own file access reaches past MAX_PATH on Windows, whatever the system's long-path setting.
+inline fs::path longName(const fs::path &path)
+{
+#ifdef _WIN32
+    if (path.is_absolute())
+        return L"\\\\?\\" + fs::path(path).make_preferred().wstring();
+#endif
+    return path;
+}
+
+template <class Container = Bytes> Container readFile(const fs::path &path)
+{
+    std::ifstream in(longName(path), std::ios::binary);
+    return Container(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void writeFile(const fs::path &path, const Bytes &data)
+{
+    std::ofstream out(longName(path), std::ios::binary);
+    CHECK_MSG(out.write(reinterpret_cast<const char *>(data.data()), data.size()).flush(), "cannot write " + path.u8string());
+}
+
+// A new folder under the system's temporary one: the program runs in `work`,
+// and its captured output goes beside it.
+class Folder {
+public:
+    Folder()
+    {
+        static int counter = 0;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        do
+            root_ = fs::temp_directory_path() / ("dictzip-test-" + std::to_string(now) + "-" + std::to_string(++counter));
+        while (!fs::create_directory(root_));
+        fs::create_directory(work());
+    }
+    ~Folder()
+    {
+        std::error_code error;
+#ifdef _WIN32 // where read-only files cannot be removed
+        for (const auto &entry : fs::recursive_directory_iterator(root_, error))
+            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, error);
+#endif
+        fs::remove_all(root_, error);
+    }
+    Folder(const Folder &) = delete;
+    Folder &operator=(const Folder &) = delete;
+
+    fs::path work() const { return root_ / "work"; }
+    fs::path operator/(const std::string &utf8Name) const { return work() / fs::u8path(utf8Name); }
+    void protect(const fs::path &path) const { fs::permissions(path, fs::perms::owner_read | fs::perms::group_read); }
+
+    // Everything under `work`, folders included, with contents and permissions.
+    std::map<fs::path, Bytes> snapshot() const
+    {
+        std::map<fs::path, Bytes> all;
+        for (const auto &entry : fs::recursive_directory_iterator(work())) {
+            Bytes content = entry.is_regular_file() ? readFile(entry.path()) : Bytes{'/'};
+            const std::string mode = std::to_string(int(entry.status().permissions()));
+            content.insert(content.end(), mode.begin(), mode.end());
+            all[entry.path().lexically_relative(work())] = content;
+        }
+        return all;
+    }
+    std::set<std::string> names() const
+    {
+        std::set<std::string> all;
+        for (const auto &[name, content] : snapshot())
+            all.insert(name.u8string());
+        return all;
+    }
+
+protected:
+    fs::path root_;
+};
+
+// `data` as the program packs it.
+template <class Scratch> Bytes packed(const Bytes &data)
+{
+    Scratch s;
+    writeFile(s / "x", data);
+    CHECK(s.run({"x"}).exitCode == 0);
+    return readFile(s / "x.dz");
+}
+
+// A failure: files put in the folder first (a name ending in '/' is a folder),
+// anything else to arrange, the arguments, and the exit code.
+template <class Scratch> struct FailureCase {
+    const char *name;
+    std::vector<std::pair<std::string, Bytes>> files;
+    std::vector<std::string> args;
+    int exitCode;
+    std::function<void(Scratch &)> arrange = nullptr;
+};
+
+// The failures of both systems; `good` is `text` as the program packs it.
+template <class Scratch> std::vector<FailureCase<Scratch>> commonFailures(const Bytes &text, const Bytes &good)
+{
+    const Bytes old = {'o', 'l', 'd'};
+    auto damaged = [&](size_t at) {
+        Bytes f = good;
+        f[at] ^= 0x40;
+        return f;
+    };
+    return {
+        {"missing input", {}, {"-k", "-f", "missing.txt"}, 2},
+        {"directory", {{"folder/", {}}}, {"-f", "folder"}, 2},
+        {"output exists", {{"a", text}, {"a.dz", old}}, {"a"}, 4},
+        {"no .dz ending", {{"a.txt", good}}, {"-f", "-d", "a.txt"}, 2},
+        {"output is a folder", {{"d.dz", good}, {"d/", {}}}, {"-f", "-d", "d.dz"}, 4},
+        {"not gzip", {{"n.dz", text}}, {"-f", "-d", "n.dz"}, 3},
+        {"truncated over a read-only old output", {{"t.dz", slice(good, 0, good.size() - 9)}, {"t", old}},
+         {"-f", "-d", "t.dz"}, 3, [](Scratch &s) { s.protect(s / "t"); }},
+        {"bad CRC", {{"c.dz", damaged(good.size() - 7)}}, {"-d", "c.dz"}, 3},
+        {"bad chunk data", {{"b.dz", damaged(good.size() / 2)}}, {"-k", "-d", "b.dz"}, 3},
+        {"test of a bad file", {{"c.dz", damaged(good.size() - 7)}}, {"-t", "c.dz"}, 3},
+        {"unknown option", {}, {"--bogus", "a"}, 1},
+        {"no file", {}, {"-k"}, 1},
+        {"-c without -d", {{"a", text}}, {"-c", "a"}, 1},
+        {"zero threads", {{"a", text}}, {"-j", "0", "a"}, 1},
+        {"chunk too long", {{"a", text}}, {"--chunk-length=70000", "a"}, 1},
+        {"two modes", {{"a.dz", good}}, {"-t", "-l", "a.dz"}, 1},
+    };
+}
+
+// Each failure ends with its exit code, one line "dictzip: ..." (usage errors
+// add a line of help), and the folder exactly as it was.
+template <class Scratch> void checkFailures(const std::vector<FailureCase<Scratch>> &cases)
+{
+    for (const auto &c : cases) {
+        Scratch scratch;
+        for (const auto &[name, data] : c.files)
+            name.back() == '/' ? void(fs::create_directory(scratch / name)) : writeFile(scratch / name, data);
+        if (c.arrange)
+            c.arrange(scratch);
+        const auto before = scratch.snapshot();
+        const RunResult r = scratch.run(c.args);
+        CHECK_MSG(r.exitCode == c.exitCode, std::string(c.name) + ": exit " + std::to_string(r.exitCode));
+        CHECK_MSG(scratch.snapshot() == before, c.name);
+        const size_t lines = std::count(r.err.begin(), r.err.end(), '\n');
+        CHECK_MSG(r.err.rfind("dictzip: ", 0) == 0 && lines == (c.exitCode == 1 ? 2u : 1u), c.name + (": " + r.err));
+    }
+}
+
+// Packs a large file over an old output with one thread, stops the program
+// once the new output has grown, and checks that the folder is as it was.
+template <class Scratch, class Stop>
+void checkStoppedMidRun(Scratch &scratch, const std::string &how, Stop stop, int exitCode)
+{
+    if (!fs::exists(scratch / "big.txt")) {
+        writeFile(scratch / "big.txt", testdata::text(60u << 20, 21));
+        writeFile(scratch / "big.txt.dz", {'o', 'l', 'd'});
+    }
+    const auto before = scratch.snapshot();
+    const auto process = scratch.start({"-f", "-j1", "big.txt"});
+    bool grew = false;
+    for (int i = 0; i < 2000 && !grew; ++i) {
+        std::error_code error;
+        grew = fs::file_size(scratch / "big.txt.dz", error) > 100000 && !error;
+        if (!grew)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    CHECK_MSG(grew && stop(process), how);
+    const RunResult r = scratch.finish(process);
+    CHECK_MSG(r.exitCode == exitCode && r.err.find("big.txt: interrupted by " + how) != std::string::npos,
+              how + ": " + std::to_string(r.exitCode) + " " + r.err);
+    CHECK_MSG(scratch.snapshot() == before, how);
+}
