@@ -209,19 +209,23 @@ Status interruptStatus()
                         : Status{};
 }
 
-class FileSource : public ByteSource {
+// An input file, checked and opened for reading, that the reader takes as its byte source.
+class InputFile : public ByteSource {
 public:
-    FileSource(platform::File &file, uint64_t size) : file_(file), size_(size) {}
-    uint64_t size() const override { return size_; }
+    Status open(const std::string &path);
+    uint64_t size() const override { return info_.size; }
     Status readAt(uint64_t offset, void *buffer, size_t count, size_t &got) override
     {
         const int error = file_.readAt(offset, buffer, count, got);
         return error ? Status::input("read error: " + platform::errorText(error)) : Status{};
     }
+    platform::File &file() { return file_; }
+    // What the file was when opened.
+    const platform::FileInfo &info() const { return info_; }
 
 private:
-    platform::File &file_;
-    uint64_t size_;
+    platform::File file_;
+    platform::FileInfo info_;
 };
 
 class FileTarget : public OutputTarget {
@@ -345,24 +349,24 @@ private:
     bool committed_ = false;
 };
 
-Status openInput(const std::string &path, platform::File &file, platform::FileInfo &info)
+Status InputFile::open(const std::string &path)
 {
     bool exists = false;
-    int error = platform::pathInfo(path, true, info, exists);
+    int error = platform::pathInfo(path, true, info_, exists);
     if (error)
         return Status::input(platform::errorText(error));
     if (!exists)
         return Status::input("no such file");
-    if (info.directory)
+    if (info_.directory)
         return Status::input("is a directory");
-    if (!info.regular)
+    if (!info_.regular)
         return Status::input("is not a regular file");
-    error = platform::openForReading(path, file);
+    error = platform::openForReading(path, file_);
     if (!error)
-        error = file.info(info);
+        error = file_.info(info_);
     if (error)
         return Status::input(platform::errorText(error));
-    if (!info.regular)
+    if (!info_.regular)
         return Status::input("is not a regular file");
     return {};
 }
@@ -403,9 +407,8 @@ ReadSettings readSettings(const Options &options)
 
 Status compressFile(const Options &options, const std::string &path)
 {
-    platform::File input;
-    platform::FileInfo info;
-    Status s = openInput(path, input, info);
+    InputFile input;
+    Status s = input.open(path);
     if (!s.ok())
         return s;
     OutputFile output(path + ".dz");
@@ -413,23 +416,22 @@ Status compressFile(const Options &options, const std::string &path)
     if (!s.ok())
         return s;
 
-    FileSource source(input, info.size);
     FileTarget target(output.file(), output.path());
     CompressSettings settings;
     settings.chunkLength = options.chunkLength;
     settings.threads = options.threads;
-    settings.mtime = static_cast<uint32_t>(info.modified);
+    settings.mtime = static_cast<uint32_t>(input.info().modified);
     settings.name = platform::baseName(path);
     settings.poll = interruptStatus;
-    s = compress(source, info.size, target, settings);
+    s = compress(input, input.size(), target, settings);
     if (!s.ok())
         return s;
 
     platform::FileInfo after;
-    const int error = input.info(after);
-    if (error || !sameVersion(info, after))
+    const int error = input.file().info(after);
+    if (error || !sameVersion(input.info(), after))
         return Status::input("file changed while it was being compressed");
-    return finish(output, input, options, path, info.permissions, -1);
+    return finish(output, input.file(), options, path, input.info().permissions, -1);
 }
 
 bool endsWithDz(const std::string &path)
@@ -450,22 +452,20 @@ Status decompressFile(const Options &options, const std::string &path)
         if (outputPath.empty() || platform::endsWithSeparator(outputPath))
             return Status::input("no file name is left without the .dz");
     }
-    platform::File input;
-    platform::FileInfo info;
-    Status s = openInput(path, input, info);
+    InputFile input;
+    Status s = input.open(path);
     if (!s.ok())
         return s;
-    FileSource source(input, info.size);
     // Refuse what is not gzip before touching any existing output.
     MemberHeader header;
-    s = info.size == 0 ? Status::corrupt("empty file, not in gzip format") : parseHeader(source, 0, header);
+    s = input.size() == 0 ? Status::corrupt("empty file, not in gzip format") : parseHeader(input, 0, header);
     if (!s.ok())
         return s;
 
     if (options.toStdout) {
         platform::File out = platform::File::standardOutput();
         FileTarget target(out, "standard output");
-        return decompress(source, &target, readSettings(options));
+        return decompress(input, &target, readSettings(options));
     }
 
     OutputFile output(outputPath);
@@ -474,34 +474,30 @@ Status decompressFile(const Options &options, const std::string &path)
         return s;
     FileTarget target(output.file(), output.path());
     FileSummary summary;
-    s = decompress(source, &target, readSettings(options), &summary);
+    s = decompress(input, &target, readSettings(options), &summary);
     if (!s.ok())
         return s;
-    return finish(output, input, options, path, info.permissions,
+    return finish(output, input.file(), options, path, input.info().permissions,
                   summary.first.mtime ? int64_t(summary.first.mtime) : -1);
 }
 
 Status testFile(const Options &options, const std::string &path)
 {
-    platform::File input;
-    platform::FileInfo info;
-    Status s = openInput(path, input, info);
+    InputFile input;
+    Status s = input.open(path);
     if (!s.ok())
         return s;
-    FileSource source(input, info.size);
-    return decompress(source, nullptr, readSettings(options));
+    return decompress(input, nullptr, readSettings(options));
 }
 
 Status listFile(const Options &options, const std::string &path, bool &headingShown)
 {
-    platform::File input;
-    platform::FileInfo info;
-    Status s = openInput(path, input, info);
+    InputFile input;
+    Status s = input.open(path);
     if (!s.ok())
         return s;
-    FileSource source(input, info.size);
     FileSummary summary;
-    s = listFile(source, readSettings(options), summary);
+    s = listFile(input, readSettings(options), summary);
     if (!s.ok())
         return s;
     if (!headingShown) {
@@ -523,15 +519,13 @@ Status listFile(const Options &options, const std::string &path, bool &headingSh
 
 Status extractFile(const Options &options, const std::string &path)
 {
-    platform::File input;
-    platform::FileInfo info;
-    Status s = openInput(path, input, info);
+    InputFile input;
+    Status s = input.open(path);
     if (!s.ok())
         return s;
-    FileSource source(input, info.size);
     platform::File out = platform::File::standardOutput();
     FileTarget target(out, "standard output");
-    return extractRange(source, options.start, options.size, target, readSettings(options));
+    return extractRange(input, options.start, options.size, target, readSettings(options));
 }
 
 } // namespace
