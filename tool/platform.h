@@ -23,9 +23,18 @@ struct FileInfo {
 class File {
 public:
     File() = default;
-    ~File();
-    File(File &&other) noexcept;
-    File &operator=(File &&other) noexcept;
+    ~File() { close(); }
+    File(File &&other) noexcept : handle_(other.handle_), owned_(other.owned_) { other.handle_ = -1; }
+    File &operator=(File &&other) noexcept
+    {
+        if (this != &other) {
+            close();
+            handle_ = other.handle_;
+            owned_ = other.owned_;
+            other.handle_ = -1;
+        }
+        return *this;
+    }
     File(const File &) = delete;
     File &operator=(const File &) = delete;
 

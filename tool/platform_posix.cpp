@@ -34,21 +34,6 @@ bool retryAfter(ssize_t result) { return result < 0 && errno == EINTR && !interr
 
 } // namespace
 
-File::~File() { close(); }
-
-File::File(File &&other) noexcept : handle_(other.handle_), owned_(other.owned_) { other.handle_ = -1; }
-
-File &File::operator=(File &&other) noexcept
-{
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        owned_ = other.owned_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
 int File::info(FileInfo &info) const
 {
     struct stat st;

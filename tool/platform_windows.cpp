@@ -153,21 +153,6 @@ bool retryWhileShared(Operation operation)
 
 } // namespace
 
-File::~File() { close(); }
-
-File::File(File &&other) noexcept : handle_(other.handle_), owned_(other.owned_) { other.handle_ = -1; }
-
-File &File::operator=(File &&other) noexcept
-{
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        owned_ = other.owned_;
-        other.handle_ = -1;
-    }
-    return *this;
-}
-
 int File::info(FileInfo &info) const { return fillInfo(toHandle(handle_), info); }
 
 int File::readAt(uint64_t offset, void *buffer, size_t count, size_t &got)
