@@ -1,4 +1,5 @@
 #include "platform.h"
+#include "stopevent.h"
 
 #ifndef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601 // Windows 7: GetActiveProcessorCount, SetFileInformationByHandle
@@ -365,8 +366,7 @@ void installInterruptHandlers()
     // A process started in a new process group has Ctrl+C switched off; switch it back on.
     SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
-    const std::wstring name = L"Local\\dictzip-stop-" + std::to_wstring(GetCurrentProcessId());
-    stopEvent = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+    stopEvent = CreateEventW(nullptr, TRUE, FALSE, stopEventName(GetCurrentProcessId()).c_str());
 }
 
 int pendingInterrupt()

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
+#include "stopevent.h"
 #include <windows.h>
 #endif
 
@@ -117,7 +118,7 @@ void DictZip::terminate()
 #ifdef Q_OS_WIN
     // A console program never sees the WM_CLOSE that QProcess::terminate() posts; dictzip
     // watches a named event instead and stops cleanly (partial output removed) when it is set.
-    const std::wstring name = L"Local\\dictzip-stop-" + std::to_wstring(process.processId());
+    const std::wstring name = dz::stopEventName(process.processId());
     if (HANDLE stop = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())) {
         SetEvent(stop);
         CloseHandle(stop);

@@ -4,6 +4,7 @@
 // Ctrl+Break; failures with their exit codes and the folder checked afterwards.
 
 #include "driver.h"
+#include "stopevent.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -187,7 +188,7 @@ TEST(stoppingMidRunRemovesPartialOutputAndRestoresTheOld)
 {
     Scratch scratch;
     checkStoppedMidRun(scratch, "a stop request", [](const PROCESS_INFORMATION &process) {
-        const std::wstring name = L"Local\\dictzip-stop-" + std::to_wstring(process.dwProcessId);
+        const std::wstring name = dz::stopEventName(process.dwProcessId);
         const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
         const bool set = event && SetEvent(event);
         if (event)
