@@ -7,8 +7,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -46,6 +49,20 @@ inline QStringList toolRuns(const QString &logPath)
         runs = QString::fromLocal8Bit(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     runs.removeAll(QStringLiteral("-V"));
     return runs;
+}
+
+// Sends a drag of `urls` to `window`'s handlers, then its drop; tells whether the drag
+// was accepted. Sent straight to the handlers: QApplication would route a drop only to a
+// widget whose drag enter it saw accepted, which would hide a handler that fails to refuse.
+inline bool dragAndDrop(QWidget &window, const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    static_cast<QObject &>(window).event(&enter);
+    static_cast<QObject &>(window).event(&drop);
+    return enter.isAccepted();
 }
 
 // Runs `action` once, at the first turn of the event loop (a batch's pumps included) at

@@ -7,13 +7,11 @@
 
 #include <QLabel>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
 #include <QTreeWidget>
-#include <QUrl>
 
 namespace {
 
@@ -101,15 +99,11 @@ private slots:
         QTemporaryDir dir;
         const QString a = writeInput(dir.filePath("a.dsl"), 10), b = writeInput(dir.filePath("b.dz"), 10);
         MainForm window;
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(b), QUrl::fromLocalFile(a), QUrl::fromLocalFile(b),
-                      QUrl("https://example.org/"), QUrl::fromLocalFile(dir.path())});
-        QDropEvent event(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        static_cast<QObject &>(window).event(&event);
-        auto *list = child<QTreeWidget>(window, "tvResult");
+        QVERIFY(dragAndDrop(window, {QUrl::fromLocalFile(b), QUrl::fromLocalFile(a), QUrl::fromLocalFile(b),
+                                     QUrl("https://example.org/"), QUrl::fromLocalFile(dir.path())}));
         QStringList paths;
-        for (int row = 0; row < list->topLevelItemCount(); ++row)
-            paths << list->topLevelItem(row)->text(0);
+        for (int row = 0; row < 5; ++row)
+            paths << child<QTreeWidget>(window, "tvResult")->topLevelItem(row)->text(0);
         QCOMPARE(paths, (QStringList{b, a, b, QString(), dir.path()}));
     }
 };
