@@ -35,17 +35,12 @@ wait_for() {
 }
 
 # A DSL-like dictionary source of $2 entries.
-make_dsl() {
-    awk -v n="$2" 'BEGIN { print "#NAME \"Test Dictionary\""; print ""; srand(7)
-        for (i = 0; i < n; i++)
-            printf "headword%06d\n\t[m1][trn]Bedeutung %d, Beispiel %x[/trn][/m1]\n\t[m2][ex]example %d with %d words[/ex][/m2]\n", i, i * 7, i * 13, i, int(rand() * 100)
-    }' > "$1"
-}
+make_dsl() { seq "$2" | awk '{ printf "headword%06d\n\t[m1][trn]Bedeutung %d, Beispiel %x[/trn][/m1]\n", $1, $1 * 7, $1 * 13 }' > "$1"; }
 same_as() { [ -f "$1" ] && gzip -dc "$1" 2>/dev/null | cmp -s - "$2"; }
 plain_same_as() { [ -f "$1" ] && cmp -s "$1" "$2"; }
 focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.5; }
 
-exec 5> "$work/display"
+exec 5> "$work/display"  # Xvfb writes its display number here once it is ready
 Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 wait_for 20 test -s "$work/display" || fail "Xvfb did not start"

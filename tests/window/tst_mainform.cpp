@@ -1,13 +1,11 @@
-// The main window: the switch to another language, the About box, and what a drop hands
-// to the batch.
+// The main window: the switch to another language, and what a drop hands to the batch.
 
 #include "mainform.h"
 
 #include "../guitest.h"
 
+#include <QAbstractButton>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -63,34 +61,6 @@ private slots:
         QVERIFY(QCoreApplication::removeTranslator(&german));
         QCoreApplication::sendEvent(&window, &change);
         QCOMPARE(texts(window), english);
-    }
-
-    void about_data()
-    {
-        QTest::addColumn<QByteArray>("printed"); // as the fake compressor is told to print it
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("plain") << QByteArray("dictzip 1.13\\n") << "dictzip 1.13\n";
-        // The version text last and as printed: no escaping, no placeholder taken from it.
-        QTest::newRow("markup and percent") << QByteArray("<i>dz</i> %1 100%") << "<i>dz</i> %1 100%";
-    }
-    void about()
-    {
-        QFETCH(QByteArray, printed);
-        QFETCH(QString, shown);
-        qputenv("FAKEDICTZIP_VERSION", printed);
-        MainForm window;
-        QString title, body;
-        During answer([] { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); }, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            title = box->windowTitle();
-            body = box->informativeText();
-            box->close();
-        });
-        child<QPushButton>(window, "pbAbout")->click();
-        QCOMPARE(title, QStringLiteral("About Lexpack"));
-        QVERIFY2(body.startsWith("<b>Lexpacker</b><br>") && body.contains("<br>version 0.1.0<br>")
-                     && body.contains("<hr>Qt " QT_VERSION_STR " ") && body.endsWith("<br><br>" + shown),
-                 qPrintable(body));
     }
 
     // Each dropped URL gives one path, in order, repeats and non-local ones included.
