@@ -1,15 +1,17 @@
 #ifndef GUITEST_H
 #define GUITEST_H
 
-// What the GUI suites share: widgets by name, inputs for the fake compressor and its
-// run log, answers to modal dialogs, and a catalogue made in code.
+// What the GUI suites share: widgets by name, inputs for the fake compressor, its run
+// log, and answers to modal dialogs.
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QTimer>
-#include <QTranslator>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
@@ -24,8 +26,8 @@ T *child(const QObject &parent, const char *name)
     return found;
 }
 
-// Writes a `size`-byte input (sparse: large sizes take no disk) and the ".fake" sidecar
-// that steers the fake compressor for it, or removes a sidecar left from before.
+// Writes a `size`-byte input (sparse: large sizes take no disk) and the ".fake" file that
+// steers the fake compressor for it, or removes one left from before.
 inline QString writeInput(const QString &path, qint64 size, const QByteArray &fake = {})
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -38,65 +40,47 @@ inline QString writeInput(const QString &path, qint64 size, const QByteArray &fa
 }
 
 // The runs in the fake compressor's log, each its arguments joined by tabs, version
-// probes left out; `clear` starts the log afresh.
-inline QStringList toolRuns(const QString &logPath, bool clear = false)
+// probes left out.
+inline QStringList toolRuns(const QString &logPath)
 {
     QFile log(logPath);
     QStringList runs;
     if (log.open(QIODevice::ReadOnly))
         runs = QString::fromLocal8Bit(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (clear)
-        log.remove();
     runs.removeAll(QStringLiteral("-V"));
     return runs;
 }
 
-// Answers the first modal dialog that opens while this object lives: a modal exec()
-// blocks the test, so the answer comes from a timer inside the dialog's own loop. The
-// answer must close the dialog.
-class ModalAnswer
+// Sends a drag of `urls` to `window`'s handlers, then its drop; tells whether the drag
+// was accepted. Sent straight to the handlers: QApplication would route a drop only to a
+// widget whose drag enter it saw accepted, which would hide a handler that fails to refuse.
+inline bool dragAndDrop(QWidget &window, const QList<QUrl> &urls)
 {
-public:
-    explicit ModalAnswer(std::function<void(QWidget *)> answer)
-        : answer(std::move(answer))
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    static_cast<QObject &>(window).event(&enter);
+    static_cast<QObject &>(window).event(&drop);
+    return enter.isAccepted();
+}
+
+// Runs `action` once, at the first turn of the event loop (a batch's pumps included) at
+// which `when` holds.
+struct During : QObject
+{
+    During(std::function<bool()> when, std::function<void()> action)
     {
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            QWidget *dialog = QApplication::activeModalWidget();
-            if (!dialog || !dialog->isVisible())
-                return;
-            timer.stop();
-            done = true;
-            this->answer(dialog);
+        connect(&timer, &QTimer::timeout, this, [=] {
+            if (!fired && when()) {
+                fired = true;
+                action();
+            }
         });
-        timer.start(20);
+        timer.start(0);
     }
-    bool answered() const { return done; }
-
-private:
     QTimer timer;
-    std::function<void(QWidget *)> answer;
-    bool done = false;
-};
-
-// Installed while it lives. It answers in the window's context only, as a catalogue made
-// from the window's sources would; an empty answer leaves the text untranslated.
-class Catalogue : public QTranslator
-{
-public:
-    explicit Catalogue(std::function<QString(const QString &)> translation)
-        : translation(std::move(translation))
-    {
-        QCoreApplication::installTranslator(this);
-    }
-    ~Catalogue() override { QCoreApplication::removeTranslator(this); }
-    bool isEmpty() const override { return false; }
-    QString translate(const char *context, const char *source, const char *, int) const override
-    {
-        return qstrcmp(context, "MainForm") == 0 ? translation(QString::fromUtf8(source)) : QString();
-    }
-
-private:
-    std::function<QString(const QString &)> translation;
+    bool fired = false;
 };
 
 #endif // GUITEST_H

@@ -27,7 +27,7 @@ void MainForm::on_pbOpenFile_clicked()
 
 void MainForm::dragEnterEvent(QDragEnterEvent *event)
 {
-    // Left unaccepted while busy: no drop cursor over a window that is working.
+    // Left unaccepted while a batch runs: no drop cursor over a window that is working.
     if (refusesFiles())
         return;
     event->acceptProposedAction();

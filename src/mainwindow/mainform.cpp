@@ -10,7 +10,6 @@ MainForm::MainForm(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::MainForm)
     , runner(nullptr)
-    , busy(false)
 {
     ui->setupUi(this);
     QHeaderView *header = ui->tvResult->header();

@@ -5,8 +5,10 @@
 #include <QStringList>
 
 class DictZip;
+class EventPump;
 class QDragEnterEvent;
 class QDropEvent;
+class ResultList;
 
 namespace Ui {
 class MainForm;
@@ -25,9 +27,6 @@ public:
     // Runs one batch over `paths` and returns when it has ended (see batchrun.cpp).
     void processFiles(const QStringList &paths);
 
-    bool isBusy() const { return busy; }
-    DictZip *toolRunner() const { return runner; }
-
 protected:
     void changeEvent(QEvent *e) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -39,13 +38,19 @@ private slots:
     void on_pbCancel_clicked();
 
 private:
+    // Stopping: Cancel was pressed and the batch is still ending its current tool run.
+    enum class BatchState { Idle, Running, Stopping };
+    enum class Outcome { CannotOpen, Done, Failed, Cancelled };
+
+    Outcome runOne(const QString &path, int index, ResultList &rows, EventPump &pump);
+    // True while a batch runs and has not been cancelled.
+    bool busy() const { return state == BatchState::Running; }
+    // Intake refuses new files until a cancelled batch has really ended, too.
+    bool refusesFiles() const { return state != BatchState::Idle; }
+
     Ui::MainForm *ui;
     DictZip *runner;
-    bool busy;
-    // Set for the whole of processFiles, cancel included (busy is already clear then).
-    bool inBatch = false;
-    // Intake refuses new files until a cancelled batch has really ended, too.
-    bool refusesFiles() const { return busy || inBatch; }
+    BatchState state = BatchState::Idle;
 };
 
 #endif // MAINFORM_H

@@ -1,6 +1,7 @@
 #include "dictzip.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
@@ -15,6 +16,10 @@ const char toolName[] = "\\dictzip.exe";
 const char toolName[] = "/dictzip";
 #endif
 const int probeTimeoutMs = 30000;
+// A run asked to stop gets this long to clean up before it is killed.
+const int stopGraceMs = 2000;
+const int stopSliceMs = 50;
+const QLatin1String dzSuffix(".dz");
 }
 
 DictZip::DictZip(QObject *parent)
@@ -40,48 +45,48 @@ DictZip::~DictZip()
     }
 }
 
-void DictZip::probeVersion()
+DictZip::Direction DictZip::direction(const QString &path)
 {
-    start({QStringLiteral("-V")});
-    process.waitForFinished(probeTimeoutMs);
-    QByteArray output = process.readAllStandardOutput();
-    const int zero = output.indexOf('\0');
-    if (zero >= 0)
-        output.truncate(zero);
-    versionText = QString::fromLatin1(output);
+    return path.endsWith(dzSuffix, Qt::CaseInsensitive) ? Decompress : Compress;
 }
 
-void DictZip::start(const QStringList &arguments)
+QString DictZip::outputName(const QString &path)
+{
+    return direction(path) == Decompress ? path.chopped(dzSuffix.size()) : path + dzSuffix;
+}
+
+QStringList DictZip::arguments(const QString &path, bool keep)
+{
+    QStringList arguments;
+    if (keep)
+        arguments << QStringLiteral("-k");
+    arguments << QStringLiteral("-f");
+    if (direction(path) == Decompress)
+        arguments << QStringLiteral("-d");
+    return arguments << path;
+}
+
+void DictZip::probeVersion()
+{
+    launch({QStringLiteral("-V")});
+    process.waitForFinished(probeTimeoutMs);
+    QByteArray printed = process.readAllStandardOutput();
+    const int zero = printed.indexOf('\0');
+    if (zero >= 0)
+        printed.truncate(zero);
+    versionText = QString::fromLatin1(printed);
+}
+
+void DictZip::launch(const QStringList &arguments)
 {
     startFailed = false;
     process.start(toolPath, arguments, QIODevice::ReadWrite);
 }
 
-void DictZip::compress(const QString &path, bool keep)
+void DictZip::start(const QString &path, bool keep)
 {
-    outputName = path + QLatin1String(".dz");
-    QStringList arguments;
-    if (keep)
-        arguments << QStringLiteral("-k");
-    arguments << QStringLiteral("-f") << path;
-    start(arguments);
-}
-
-void DictZip::decompress(const QString &path, bool keep)
-{
-    outputName = decompressedName(path);
-    QStringList arguments;
-    if (keep)
-        arguments << QStringLiteral("-k");
-    arguments << QStringLiteral("-f") << QStringLiteral("-d") << path;
-    start(arguments);
-}
-
-QString DictZip::decompressedName(const QString &path)
-{
-    if (path.endsWith(QLatin1String(".dz"), Qt::CaseInsensitive))
-        return path.chopped(3);
-    return path;
+    output = outputName(path);
+    launch(arguments(path, keep));
 }
 
 bool DictZip::waitForFinished(int ms)
@@ -95,7 +100,7 @@ bool DictZip::waitForFinished(int ms)
 qint64 DictZip::outputSize() const
 {
     // A fresh QFileInfo each call: the tool grows the file between polls.
-    const QFileInfo info(outputName);
+    const QFileInfo info(output);
     return info.exists() ? info.size() : 0;
 }
 
@@ -111,24 +116,34 @@ QString DictZip::version() const
     return versionText;
 }
 
-void DictZip::terminate()
+void DictZip::askToStop()
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
 #ifdef Q_OS_WIN
     // A console program never sees the WM_CLOSE that QProcess::terminate() posts; dictzip
-    // watches a named event instead and stops cleanly (partial output removed) when it is set.
+    // watches a named event instead and stops cleanly when it is set.
     const std::wstring name = dz::stopEventName(process.processId());
-    if (HANDLE stop = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())) {
-        SetEvent(stop);
-        CloseHandle(stop);
+    if (HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())) {
+        SetEvent(event);
+        CloseHandle(event);
     }
 #endif
     process.terminate();
 }
 
-void DictZip::kill()
+bool DictZip::stop(const std::function<void()> &pump)
 {
-    if (process.state() != QProcess::NotRunning)
-        process.kill();
+    if (waitForFinished(0))
+        return false;
+    askToStop();
+    QElapsedTimer clock;
+    clock.start();
+    bool killed = false;
+    while (!waitForFinished(stopSliceMs)) {
+        if (!killed && clock.hasExpired(stopGraceMs)) {
+            process.kill();
+            killed = true;
+        }
+        pump();
+    }
+    return true;
 }

@@ -1,24 +1,17 @@
-// The main window as built: widgets, texts, icons, tab order, Exit, and the switch to
-// another language.
+// The main window: the switch to another language, and what a drop hands to the batch.
 
 #include "mainform.h"
 
 #include "../guitest.h"
 
-#include <QCheckBox>
-#include <QHeaderView>
+#include <QAbstractButton>
 #include <QLabel>
-#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
 #include <QTreeWidget>
 
 namespace {
-
-QImage argb(const QImage &image)
-{
-    return image.convertToFormat(QImage::Format_ARGB32);
-}
 
 // Every text that a language change re-applies: title, each button's text and shortcut,
 // the labels, then the header's columns.
@@ -41,13 +34,6 @@ const QStringList english{"Lexpack - Lexpacker", "Open...", "Ctrl+O", "Keep orig
                           "Use Open button or drag and drop files you want to (de)compress over the window", "Ready",
                           "File", "Status", "Old size", "New size", "%"};
 
-void showActive(MainForm &window)
-{
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-}
-
 } // namespace
 
 class TestMainForm : public QObject
@@ -55,80 +41,10 @@ class TestMainForm : public QObject
     Q_OBJECT
 
 private slots:
-    void construction()
-    {
-        MainForm window;
-        QCOMPARE(texts(window), english);
-        QCOMPARE(window.size(), QSize(539, 323));
-        QVERIFY(window.acceptDrops() && window.isSizeGripEnabled());
-        QVERIFY(child<QCheckBox>(window, "cbKeepFiles")->isChecked());
-        QVERIFY(child<QLabel>(window, "lHelp")->font().italic());
-        // Ignored: a long message is cut at the label's edge instead of widening the window.
-        QCOMPARE(child<QLabel>(window, "lInfo")->sizePolicy().horizontalPolicy(), QSizePolicy::Ignored);
-
-        auto *list = child<QTreeWidget>(window, "tvResult");
-        QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
-        QCOMPARE(list->textElideMode(), Qt::ElideLeft);
-        QVERIFY(!list->rootIsDecorated() && list->allColumnsShowFocus() && !list->header()->stretchLastSection());
-        for (int column = 0; column < 5; ++column)
-            QCOMPARE(list->header()->sectionResizeMode(column),
-                     column ? QHeaderView::ResizeToContents : QHeaderView::Stretch);
-
-#ifndef Q_OS_WIN
-        QCOMPARE(argb(window.windowIcon().pixmap(QSize(120, 96)).toImage()), argb(QImage(":/images/logo.png")));
-#endif
-        for (const auto &[name, icon] : {std::pair{"pbOpenFile", ":/images/file-open.png"},
-                                         {"pbAbout", ":/images/info.png"}, {"pbExit", ":/images/remove.png"}}) {
-            const QIcon shown = child<QPushButton>(window, name)->icon();
-            QCOMPARE(shown.availableSizes(), QList<QSize>{QSize(32, 32)});
-            QCOMPARE(argb(shown.pixmap(QSize(32, 32)).toImage()), argb(QImage(icon)));
-        }
-        QVERIFY(child<QPushButton>(window, "pbCancel")->icon().isNull());
-
-        window.show();
-        QVERIFY(child(window, "progressBar")->isHidden() && child(window, "pbCancel")->isHidden());
-    }
-
-    void tabOrder()
-    {
-        MainForm window;
-        showActive(window);
-        child(window, "pbOpenFile")->setFocus();
-        QStringList order{QApplication::focusWidget()->objectName()};
-        for (int i = 0; i < 5; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            order << QApplication::focusWidget()->objectName();
-        }
-        QCOMPARE(order, (QStringList{"pbOpenFile", "cbKeepFiles", "pbAbout", "pbExit", "tvResult", "pbOpenFile"}));
-    }
-
-    void exitAccepts_data()
-    {
-        QTest::addColumn<bool>("byShortcut");
-        QTest::newRow("button") << false;
-        QTest::newRow("Ctrl+Q") << true;
-    }
-    void exitAccepts()
-    {
-        // What main() relies on: Exit accepts and hides the only window, so the loop ends with 0.
-        QFETCH(bool, byShortcut);
-        MainForm window;
-        showActive(window);
-        QTimer::singleShot(0, &window, [&] {
-            if (byShortcut)
-                QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
-            else
-                child<QPushButton>(window, "pbExit")->click();
-        });
-        QTimer::singleShot(20000, &window, [] { QCoreApplication::exit(99); });
-        QCOMPARE(QApplication::exec(), 0);
-        QCOMPARE(window.result(), int(QDialog::Accepted));
-        QVERIFY(window.isHidden());
-    }
-
     void retranslation()
     {
         MainForm window;
+        QCOMPARE(texts(window), english);
         child<QLabel>(window, "lInfo")->setText(QStringLiteral("Task finished"));
         QTranslator german; // tst_mainform_de.ts, compiled by lrelease at build time
         QVERIFY(german.load(QStringLiteral(":/tst_mainform_de.qm")));
@@ -142,10 +58,23 @@ private slots:
                               "Über...", "F2", "Beenden", "Ctrl+B", "Abbrechen", "",
                               "Dateien öffnen oder auf das Fenster ziehen", "Bereit", "File", "Zustand",
                               "Alte Größe", "Neue Größe", "v. H."}));
-
         QVERIFY(QCoreApplication::removeTranslator(&german));
         QCoreApplication::sendEvent(&window, &change);
         QCOMPARE(texts(window), english);
+    }
+
+    // Each dropped URL gives one path, in order, repeats and non-local ones included.
+    void drop()
+    {
+        QTemporaryDir dir;
+        const QString a = writeInput(dir.filePath("a.dsl"), 10), b = writeInput(dir.filePath("b.dz"), 10);
+        MainForm window;
+        QVERIFY(dragAndDrop(window, {QUrl::fromLocalFile(b), QUrl::fromLocalFile(a), QUrl::fromLocalFile(b),
+                                     QUrl("https://example.org/"), QUrl::fromLocalFile(dir.path())}));
+        QStringList paths;
+        for (int row = 0; row < 5; ++row)
+            paths << child<QTreeWidget>(window, "tvResult")->topLevelItem(row)->text(0);
+        QCOMPARE(paths, (QStringList{b, a, b, QString(), dir.path()}));
     }
 };
 

@@ -1,0 +1,43 @@
+#ifndef RESULTLIST_H
+#define RESULTLIST_H
+
+#include <QHeaderView>
+#include <QList>
+#include <QString>
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+enum ResultColumn { FileColumn, StatusColumn, OldSizeColumn, NewSizeColumn, RatioColumn, ResultColumnCount };
+
+// The result list as a batch fills it, at a cost per file that does not grow with the
+// list. A tree view lays out all its rows again after each insertion, and columns sized
+// to their contents re-measure up to a thousand rows on every change. So for the length
+// of a batch rows have a uniform height (one line of text each), new rows join the list
+// together when the window is next painted, and columns 1 to 4 are sized from the cells
+// written, widening only, as they would while rows are added. The header's own modes
+// come back, with one full measurement, when the batch ends.
+class ResultList
+{
+public:
+    explicit ResultList(QTreeWidget *list);
+    ~ResultList();
+
+    QTreeWidgetItem *addRow(const QString &path);
+    void setText(QTreeWidgetItem *row, int column, const QString &text);
+    // The colour is stored as a QColor, under the foreground role of that one column.
+    void setColour(QTreeWidgetItem *row, int column, Qt::GlobalColor colour);
+    // Puts the rows added since the last call into the list.
+    void flush();
+
+private:
+    void fit(QTreeWidgetItem *row, int column);
+    int bounded(int width) const;
+
+    QTreeWidget *list;
+    QList<QTreeWidgetItem *> pending;
+    bool uniformRows;
+    QHeaderView::ResizeMode modes[ResultColumnCount] = {};
+};
+
+#endif // RESULTLIST_H
