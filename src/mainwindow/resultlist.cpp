@@ -33,6 +33,7 @@ QTreeWidgetItem *ResultList::addRow(const QString &path)
 {
     auto *row = new QTreeWidgetItem;
     row->setText(FileColumn, path);
+    row->setToolTip(FileColumn, path); // the column elides long paths
     pending.append(row);
     return row;
 }
@@ -47,6 +48,13 @@ void ResultList::setText(QTreeWidgetItem *row, int column, const QString &text)
 void ResultList::setColour(QTreeWidgetItem *row, int column, Qt::GlobalColor colour)
 {
     row->setData(column, Qt::ForegroundRole, QColor(colour));
+}
+
+void ResultList::setNote(QTreeWidgetItem *row, const QString &note)
+{
+    row->setData(FileColumn, NoteRole, note);
+    for (int column = StatusColumn; column < ResultColumnCount; ++column)
+        row->setToolTip(column, note);
 }
 
 void ResultList::flush()

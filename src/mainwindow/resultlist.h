@@ -9,6 +9,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 enum ResultColumn { FileColumn, StatusColumn, OldSizeColumn, NewSizeColumn, RatioColumn, ResultColumnCount };
+// A row's note (why it failed, where a replaced file went), stored on its File column.
+const int NoteRole = Qt::UserRole;
 
 // The result list as a batch fills it, at a cost per file that does not grow with the
 // list. A tree view lays out all its rows again after each insertion, and columns sized
@@ -27,6 +29,8 @@ public:
     void setText(QTreeWidgetItem *row, int column, const QString &text);
     // The colour is stored as a QColor, under the foreground role of that one column.
     void setColour(QTreeWidgetItem *row, int column, Qt::GlobalColor colour);
+    // The note, also the tooltip of the columns after the File column (whose own is the path).
+    void setNote(QTreeWidgetItem *row, const QString &note);
     // Puts the rows added since the last call into the list.
     void flush();
 
