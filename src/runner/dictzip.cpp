@@ -103,6 +103,7 @@ void DictZip::start(const QString &path, bool keep)
 {
     output = outputName(path);
     lastMessage.clear();
+    printed.clear();
     trashPath.clear();
     pendingLine.clear();
     pid = 0;
@@ -165,7 +166,9 @@ void DictZip::readOutput()
             bytesRead = numbers.at(0).toLongLong();
             inputSize = numbers.at(1).toLongLong();
         } else if (!line.isEmpty()) {
-            lastMessage = QString::fromLocal8Bit(line);
+            // A hint may follow the reason ("Try ... for help"): the last lines are kept.
+            printed = (printed + QString::fromLocal8Bit(line)).mid(printed.size() > 2 ? 1 : 0);
+            lastMessage = printed.join(QLatin1Char('\n'));
         }
     }
 }

@@ -39,7 +39,7 @@ public:
     // Whether the version probe could start the tool.
     bool toolFound() const { return found; }
     QString program() const { return toolPath; }
-    // The last line the last run printed, or why it did not run.
+    // The last lines the last run printed, or why it did not run.
     QString message() const { return lastMessage; }
     // Where the file that the last run replaces went in the Trash; empty when it replaced none.
     QString trashed() const { return trashPath; }
@@ -76,6 +76,7 @@ private:
     qint64 pid = 0;
     QByteArray pendingLine;
     QString lastMessage;
+    QStringList printed; // the run's last lines, progress lines left out
     QString trashPath;
     qint64 bytesRead = -1;
     qint64 inputSize = 0;

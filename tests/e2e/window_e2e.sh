@@ -16,7 +16,10 @@ done
 rm -rf "$work" && mkdir -p "$work"
 work=$(cd "$work" && pwd)
 xvfb_pid="" app_pid=""
-trap '{ [ -n "$app_pid" ] && kill "$app_pid"; [ -n "$xvfb_pid" ] && kill "$xvfb_pid"; wait; } 2>/dev/null' EXIT
+# The program's home, in a neutral place: rows and the picture show ~/dictionaries paths.
+home_root=$(mktemp -d /tmp/lexpack.XXXXXX) && home="$home_root/home/reader" || exit 1
+mkdir -p "$home/dictionaries" "$home/.local/share"
+trap '{ [ -n "$app_pid" ] && kill "$app_pid"; [ -n "$xvfb_pid" ] && kill "$xvfb_pid"; wait; rm -rf "$home_root"; } 2>/dev/null' EXIT
 
 fail() {
     echo "FAIL: $*"
@@ -52,7 +55,7 @@ make_dsl "$work/other.dsl" 9000
 cp "$work/other.dsl" "$work/other.orig"
 "$bindir/dictzip" "$work/other.dsl" || fail "could not prepare other.dsl.dz"
 
-env -u XDG_CURRENT_DESKTOP QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=lexpack-none \
+env -u XDG_CURRENT_DESKTOP -u XDG_DATA_HOME HOME="$home" QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=lexpack-none \
     "$bindir/lexpack" > "$work/app.log" 2>&1 &
 app_pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Lexpack - Lexpacker$' | head -n1)
@@ -69,9 +72,27 @@ xdotool key Return
 
 wait_for 60 same_as "$work/en-de.dsl.dz" "$work/en-de.dsl.orig" || fail "en-de.dsl.dz did not appear with the right content"
 wait_for 60 plain_same_as "$work/other.dsl" "$work/other.orig" || fail "other.dsl.dz was not decompressed correctly"
-sleep 1 # the last row's "done" painted for the picture
 cmp -s "$work/en-de.dsl" "$work/en-de.dsl.orig" || fail "the kept original en-de.dsl changed or went"
 [ -f "$work/other.dsl.dz" ] || fail "the kept original other.dsl.dz went"
+
+# A second batch in ~/dictionaries: the .dz it replaces goes to the Trash with its old
+# content, and a damaged file fails, its reason shown under the list in the picture.
+dicts="$home/dictionaries"
+make_dsl "$dicts/en-fr.dsl" 20000
+echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
+head -c 4096 /dev/urandom > "$dicts/broken.dict.dz"
+focus "$window"
+xdotool key --window "$window" ctrl+o
+dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
+[ -n "$dialog" ] || fail "the open dialog did not appear for the second batch"
+focus "$dialog"
+xdotool type --delay 5 "\"$dicts/en-fr.dsl\" \"$dicts/broken.dict.dz\" "
+xdotool key Return
+wait_for 60 same_as "$dicts/en-fr.dsl.dz" "$dicts/en-fr.dsl" || fail "en-fr.dsl.dz did not replace the old one"
+echo "an older en-fr.dsl.dz" | cmp -s - "$home/.local/share/Trash/files/en-fr.dsl.dz" ||
+    fail "the replaced en-fr.dsl.dz is not in the Trash with its old content"
+[ -f "$dicts/broken.dict.dz" ] && [ ! -e "$dicts/broken.dict" ] || fail "the damaged file's run left the folder changed"
+sleep 1 # the failed row and its reason painted for the picture
 [ -z "$screenshot" ] || import -window "$window" "$screenshot" || fail "could not take a screenshot"
 
 # Ctrl+Q ends the program with exit code 0.
