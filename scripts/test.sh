@@ -5,6 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 export LEXPACK_WINDOWS="${LEXPACK_WINDOWS:-1}"
 scripts/install-deps.sh
+scripts/check-format.sh
 scripts/build.sh
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 ctest --test-dir "${LEXPACK_BUILD_DIR:-build}" --output-on-failure --parallel "$(nproc)" --timeout 600

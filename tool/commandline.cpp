@@ -106,6 +106,7 @@ Status parseOptions(int argc, char **argv, Options &options)
     // Applies one option; `value` is its argument when it takes one.
     auto apply = [&](const std::string &name, const std::string &value) -> Status {
         uint64_t number = 0;
+        // clang-format off
         if (name == "d" || name == "decompress") decompress = true;
         else if (name == "c" || name == "stdout") options.toStdout = true;
         else if (name == "t" || name == "test") test = true;
@@ -114,6 +115,7 @@ Status parseOptions(int argc, char **argv, Options &options)
         else if (name == "k" || name == "keep") options.keep = true;
         else if (name == "V" || name == "version") options.version = true;
         else if (name == "h" || name == "help") options.help = true;
+        // clang-format on
         else if (name == "s" || name == "start" || name == "e" || name == "size") {
             if (!parseNumber(value, std::numeric_limits<uint64_t>::max(), number))
                 return Status::usage("bad number for --" + name + ": '" + value + "'");

@@ -75,6 +75,7 @@ private slots:
         QTest::addColumn<QString>("options");
         QTest::addColumn<QString>("output");
 
+        // clang-format off
         QTest::newRow("compress") << false << "work/en.dsl" << false << "-f" << "work/en.dsl.dz";
         QTest::newRow("compress, keep") << false << "work/en.dsl" << true << "-k\t-f" << "work/en.dsl.dz";
         QTest::newRow("decompress") << true << "work/en.dsl.dz" << false << "-f\t-d" << "work/en.dsl";
@@ -83,6 +84,7 @@ private slots:
         QTest::newRow("upper-case .DZ") << true << "work/EN.DSL.DZ" << true << "-k\t-f\t-d" << "work/EN.DSL";
         QTest::newRow("mixed-case .Dz") << true << "work/en.dsl.Dz" << false << "-f\t-d" << "work/en.dsl";
         QTest::newRow("blanks") << false << "my files/en dict.dsl" << true << "-k\t-f" << "my files/en dict.dsl.dz";
+        // clang-format on
     }
     void runs()
     {

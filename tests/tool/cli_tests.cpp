@@ -189,6 +189,7 @@ TEST(failuresLeaveTheFolderAsItWas)
 {
     const Bytes text = testdata::text(100000, 12), good = packed<Scratch>(text);
     auto cases = commonFailures<Scratch>(text, good);
+    // clang-format off
     cases.insert(cases.end(), {
         {"fifo", {}, {"-f", "pipe"}, 2, [](Scratch &s) { mkfifo((s / "pipe").c_str(), 0644); }},
         {"device", {}, {"-f", "zero"}, 2, [](Scratch &s) { fs::create_symlink("/dev/zero", s / "zero"); }},
@@ -197,6 +198,7 @@ TEST(failuresLeaveTheFolderAsItWas)
         {"disk full on standard output", {{"g.dz", good}}, {"-d", "-c", "g.dz"}, 4,
          [](Scratch &s) { s.stdoutPath = "/dev/full"; }},
     });
+    // clang-format on
     if (geteuid() != 0) // permissions do not stop root
         cases.push_back({"unreadable input", {{"u", text}}, {"-f", "u"}, 2, [](Scratch &s) { chmod((s / "u").c_str(), 0); }});
     checkFailures(cases);

@@ -172,6 +172,7 @@ TEST(failuresLeaveTheFolderAsItWas)
 {
     const Bytes text = testdata::text(100000, 12);
     auto cases = commonFailures<Scratch>(text, packed<Scratch>(text));
+    // clang-format off
     cases.insert(cases.end(), {
         {"missing folder", {}, {"-f", "Q:\\no\\such\\folder\\a.txt"}, 2},
         {"device", {}, {"-f", "NUL"}, 2},
@@ -180,6 +181,7 @@ TEST(failuresLeaveTheFolderAsItWas)
          [](Scratch &s) { s.hold("a.dz", FILE_SHARE_READ); }},
         {"input held open", {{"a", text}}, {"-f", "a"}, 2, [](Scratch &s) { s.hold("a", 0); }},
     });
+    // clang-format on
     checkFailures(cases);
 }
 
