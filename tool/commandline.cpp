@@ -127,7 +127,8 @@ Status parseOptions(int argc, char **argv, Options &options)
             options.threads = static_cast<unsigned>(number);
         } else if (name == "chunk-length") {
             if (!parseNumber(value, kMaxChunkLength, number) || number == 0)
-                return Status::usage("bad chunk length: '" + value + "' (1 to " + std::to_string(kMaxChunkLength) + ")");
+                return Status::usage("bad chunk length: '" + value + "' (1 to " + std::to_string(kMaxChunkLength) +
+                                     ")");
             options.chunkLength = static_cast<uint32_t>(number);
         } else {
             return Status::usage("unknown option '" + std::string(name.size() == 1 ? "-" : "--") + name + "'");
@@ -287,7 +288,8 @@ public:
                 if (!error)
                     backup_ = candidate;
                 else if (!platform::isAlreadyExists(error) || attempt == 99)
-                    return Status::output("cannot move the existing " + path_ + " aside: " + platform::errorText(error));
+                    return Status::output("cannot move the existing " + path_ +
+                                          " aside: " + platform::errorText(error));
             }
         }
         error = platform::createNew(path_, file_);
@@ -503,8 +505,8 @@ Status listFile(const Options &options, const std::string &path, bool &headingSh
     if (!s.ok())
         return s;
     if (!headingShown) {
-        std::printf("%8s %8s %10s %14s %14s %7s  %s\n", "members", "chunks", "chunk len", "compressed",
-                    "uncompressed", "ratio", "name");
+        std::printf("%8s %8s %10s %14s %14s %7s  %s\n", "members", "chunks", "chunk len", "compressed", "uncompressed",
+                    "ratio", "name");
         headingShown = true;
     }
     const double ratio = summary.uncompressedSize

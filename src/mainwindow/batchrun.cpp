@@ -257,7 +257,8 @@ void MainForm::processFiles(const QStringList &paths)
 
         const bool decompress = path.toLower().endsWith(QLatin1String(".dz"));
         rows.setText(row, StatusColumn,
-                     decompress ? QStringLiteral("decompressing...") : QStringLiteral("compressing..."));
+                     decompress ? QStringLiteral("decompressing...")
+                                : QStringLiteral("compressing..."));
         rows.setColour(row, StatusColumn, Qt::darkBlue);
         const qint64 oldSize = info.size();
         rows.setText(row, OldSizeColumn, QString::number(oldSize));
@@ -317,7 +318,8 @@ void MainForm::processFiles(const QStringList &paths)
             showNewSize();
         } else {
             rows.setText(row, StatusColumn,
-                         stopped ? QStringLiteral("cancelled") : QStringLiteral("failed (%1)").arg(code));
+                         stopped ? QStringLiteral("cancelled")
+                                 : QStringLiteral("failed (%1)").arg(code));
             rows.setColour(row, StatusColumn, Qt::darkRed);
         }
 

@@ -54,14 +54,14 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("body");
 
-        const QString body = "<b>Lexpacker</b><br>" + edition + "<br>version 0.1.0<br><br>Made by "
-                             "<a href=\"https://lexpack.org/\">the Lexpack developers</a><hr>Qt " QT_VERSION_STR
-                             " by <a href=\"https://www.qt.io\">The Qt Company</a><br><br>";
+        const QString body = "<b>Lexpacker</b><br>" + edition
+            + "<br>version 0.1.0<br><br>Made by "
+              "<a href=\"https://lexpack.org/\">the Lexpack developers</a><hr>Qt " QT_VERSION_STR
+              " by <a href=\"https://www.qt.io\">The Qt Company</a><br><br>";
         QTest::newRow("plain") << QByteArray("dictzip 1.13\\n") << false << "About Lexpack" << body + "dictzip 1.13\n";
         // The version text last and as printed: no escaping, no placeholder taken from it.
-        QTest::newRow("markup, percent, line break")
-            << QByteArray("<i>dz</i> 2.0 %1 100%\\nsecond line") << false << "About Lexpack"
-            << body + "<i>dz</i> 2.0 %1 100%\nsecond line";
+        QTest::newRow("markup, percent, line break") << QByteArray("<i>dz</i> 2.0 %1 100%\\nsecond line") << false
+                                                     << "About Lexpack" << body + "<i>dz</i> 2.0 %1 100%\nsecond line";
         QTest::newRow("nothing printed") << QByteArray("") << false << "About Lexpack" << body;
         // Each value lands in its own placeholder whatever order the translation puts them in.
         QTest::newRow("translated") << QByteArray("dz %1\\n") << true << "Über Lexpack"

@@ -122,8 +122,8 @@ private slots:
 
         const QString pack = "-k\t-f\t", unpack = "-k\t-f\t-d\t";
         const QStringList same{"done", "5", "5", "100"};
-        QTest::newRow("1,000 -> 333")
-            << "a.dsl" << qint64(1000) << QByteArray("bytes=333") << pack << QStringList{"done", "1000", "333", "33"};
+        QTest::newRow("1,000 -> 333") << "a.dsl" << qint64(1000) << QByteArray("bytes=333") << pack
+                                      << QStringList{"done", "1000", "333", "33"};
         QTest::newRow("10,000,000 -> 40,000,000") << "b.dsl.dz" << qint64(10000000) << QByteArray("bytes=40000000")
                                                   << unpack << QStringList{"done", "10000000", "40000000", "400"};
         QTest::newRow("3,000,000,000 bytes") << "c.dsl" << qint64(3000000000) << QByteArray("bytes=1000") << pack
@@ -133,8 +133,8 @@ private slots:
         QTest::newRow(".DZ") << "E.DSL.DZ" << qint64(5) << QByteArray() << unpack << same;
         QTest::newRow(".dz.dsl") << "f.dz.dsl" << qint64(5) << QByteArray() << pack << same;
         QTest::newRow("dz, no dot") << "gdz" << qint64(5) << QByteArray() << pack << same;
-        QTest::newRow("exit 1 in a slice") << "h.dsl" << qint64(10) << QByteArray("exit=1") << pack
-                                           << QStringList{"failed (1)", "10", "", ""};
+        QTest::newRow("exit 1 in a slice")
+            << "h.dsl" << qint64(10) << QByteArray("exit=1") << pack << QStringList{"failed (1)", "10", "", ""};
         QTest::newRow("crash") << "i.dsl" << qint64(10) << QByteArray("crash=1") << pack
                                << QStringList{"failed (-1)", "10", "", ""};
     }
@@ -208,8 +208,9 @@ private slots:
             shown = !hidden("progressBar") && !hidden("pbCancel") && info() == "[1/1] processing " + path + "...";
             for (int column = 1; column <= 4; ++column) {
                 const int contents = static_cast<QAbstractItemView *>(list())->sizeHintForColumn(column);
-                fitted = fitted && list()->header()->sectionSize(column)
-                                       == qMax(list()->header()->sectionSizeHint(column), contents);
+                fitted = fitted
+                    && list()->header()->sectionSize(column)
+                        == qMax(list()->header()->sectionSizeHint(column), contents);
             }
         });
         poll.start(0);
@@ -255,8 +256,8 @@ private slots:
         // Runs still going are stopped: the input stays, nothing after it runs.
         QTest::newRow("middle file") << 3 << 1 << false << QByteArray("sleep_ms=30000") << "cancelled";
         QTest::newRow("last file") << 2 << 1 << false << QByteArray("sleep_ms=30000") << "cancelled";
-        QTest::newRow("terminate ignored") << 2 << 0 << false << QByteArray("sleep_ms=30000\nignore_term=1")
-                                           << "cancelled";
+        QTest::newRow("terminate ignored")
+            << 2 << 0 << false << QByteArray("sleep_ms=30000\nignore_term=1") << "cancelled";
         // Runs that had ended when the cancel was noticed report their real outcome.
         QTest::newRow("ended in its slice") << 2 << 0 << true << QByteArray() << "done";
         QTest::newRow("failed in its slice") << 2 << 0 << true << QByteArray("exit=3") << "failed (3)";
@@ -316,9 +317,9 @@ private slots:
         QTimer::singleShot(0, window.get(), [&] { window->processFiles({path}); });
         During close([&] { return polled(0); },
                      [&] {
-                         how == 0   ? click("pbExit")
-                         : how == 1 ? QTest::keyClick(window.get(), Qt::Key_Escape)
-                                    : void(window->close());
+                         how == 0       ? click("pbExit")
+                             : how == 1 ? QTest::keyClick(window.get(), Qt::Key_Escape)
+                                        : void(window->close());
                      });
         QTimer::singleShot(20000, &close, [] { QCoreApplication::exit(99); });
         QElapsedTimer clock;

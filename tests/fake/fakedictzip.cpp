@@ -93,12 +93,9 @@ int main(int argc, char **argv)
     }
 
     std::map<std::string, long long> settings = {
-        {"exit", envNumber("FAKEDICTZIP_EXIT", 0)},
-        {"sleep_ms", envNumber("FAKEDICTZIP_SLEEP_MS", 0)},
-        {"bytes", envNumber("FAKEDICTZIP_BYTES", -1)},
-        {"steps", envNumber("FAKEDICTZIP_STEPS", 4)},
-        {"crash", envNumber("FAKEDICTZIP_CRASH", 0)},
-        {"ignore_term", envNumber("FAKEDICTZIP_IGNORE_TERM", 0)},
+        {"exit", envNumber("FAKEDICTZIP_EXIT", 0)},    {"sleep_ms", envNumber("FAKEDICTZIP_SLEEP_MS", 0)},
+        {"bytes", envNumber("FAKEDICTZIP_BYTES", -1)}, {"steps", envNumber("FAKEDICTZIP_STEPS", 4)},
+        {"crash", envNumber("FAKEDICTZIP_CRASH", 0)},  {"ignore_term", envNumber("FAKEDICTZIP_IGNORE_TERM", 0)},
     };
     std::ifstream sidecar(input + ".fake");
     for (std::string line; std::getline(sidecar, line);) {
@@ -110,14 +107,14 @@ int main(int argc, char **argv)
     if (settings["ignore_term"])
         std::signal(SIGTERM, SIG_IGN);
 
-    struct stat info {};
+    struct stat info = {};
     if (input.empty() || stat(input.c_str(), &info) != 0) {
         std::fprintf(stderr, "fakedictzip: cannot open %s\n", input.c_str());
         return settings["exit"] ? int(settings["exit"]) : 2;
     }
 
-    const std::string output = decompress ? (endsWithDz(input) ? input.substr(0, input.size() - 3) : input)
-                                          : input + ".dz";
+    const std::string output =
+        decompress ? (endsWithDz(input) ? input.substr(0, input.size() - 3) : input) : input + ".dz";
     const long long bytes = settings["bytes"] >= 0 ? settings["bytes"] : (long long)info.st_size;
     const long long steps = settings["steps"] > 0 ? settings["steps"] : 1;
     const auto slice = std::chrono::milliseconds(settings["sleep_ms"] / steps);

@@ -206,9 +206,13 @@ private slots:
             QVERIFY(answer.answered());
         }
 
-        const QStringList once{"Choose files to process", "1", QDir(dir.path()).absolutePath(),
-                               "DSL dictionaries - compress (*.dsl)", "DictZip dictionaries - uncompress (*.dz)",
-                               "All files (*.*)", "DSL dictionaries - compress (*.dsl)"};
+        const QStringList once{"Choose files to process",
+                               "1",
+                               QDir(dir.path()).absolutePath(),
+                               "DSL dictionaries - compress (*.dsl)",
+                               "DictZip dictionaries - uncompress (*.dz)",
+                               "All files (*.*)",
+                               "DSL dictionaries - compress (*.dsl)"};
         QCOMPARE(seen, once + once);
         const QStringList runs = toolRuns(logPath);
         if (!choose) {

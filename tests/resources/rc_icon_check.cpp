@@ -55,9 +55,9 @@ std::string field(const Bytes &res, size_t &at)
 TEST(iconGroupAsTheWindowExpects)
 {
     const std::string object = OBJECT_FILE;
-    if (!windres("-I '" RC_INCLUDE "' -O coff -i '" RC_FILE "' -o '" + object + "'") ||
-        !windres("-J coff -O res -i '" + object + "' -o '" + object + ".res'") ||
-        !windres("-J coff -O rc -i '" + object + "' -o '" + object + ".rc'"))
+    if (!windres("-I '" RC_INCLUDE "' -O coff -i '" RC_FILE "' -o '" + object + "'")
+        || !windres("-J coff -O res -i '" + object + "' -o '" + object + ".res'")
+        || !windres("-J coff -O rc -i '" + object + "' -o '" + object + ".rc'"))
         return;
     // windres names a resource's language only where it changes, from none.
     const Bytes rc = readFile(object + ".rc");
@@ -83,7 +83,8 @@ TEST(iconGroupAsTheWindowExpects)
     // GRPICONDIR: reserved, type 1 (icon), count; then 14-byte entries.
     CHECK(le(group, 0, 2) == 0 && le(group, 2, 2) == 1 && le(group, 4, 2) == 4 && group.size() == 6 + 4 * 14);
     const Bytes ico = readFile(ICO_FILE);
-    const struct {
+    const struct
+    {
         uint32_t width, height;
     } expected[] = {{120, 96}, {32, 32}, {16, 16}, {64, 64}};
     for (uint32_t i = 0; i < 4 && group.size() == 6 + 4 * 14; ++i) {
@@ -94,12 +95,16 @@ TEST(iconGroupAsTheWindowExpects)
         const Bytes &bitmap = tree["#3"]["#" + std::to_string(le(group, e + 12, 2))];
         CHECK_MSG(le(group, e + 8, 4) == bitmap.size(), which + ": byte count");
         // An uncompressed DIB of twice the height (colour and mask), 32 bits a pixel.
-        CHECK_MSG(le(bitmap, 0, 4) == 40 && le(bitmap, 4, 4) == expected[i].width &&
-                      le(bitmap, 8, 4) == 2 * expected[i].height && le(bitmap, 14, 2) == 32 && le(bitmap, 16, 4) == 0,
+        CHECK_MSG(le(bitmap, 0, 4) == 40 && le(bitmap, 4, 4) == expected[i].width
+                      && le(bitmap, 8, 4) == 2 * expected[i].height && le(bitmap, 14, 2) == 32
+                      && le(bitmap, 16, 4) == 0,
                   which + ": bitmap header");
         const uint32_t icoSize = le(ico, 6 + 16 * i + 8, 4), icoOffset = le(ico, 6 + 16 * i + 12, 4);
         CHECK_MSG(testdata::slice(ico, icoOffset, icoSize) == bitmap, which + ": differs from lexpack.ico");
     }
 }
 
-int main(int argc, char **argv) { return check::runAll(argc, argv); }
+int main(int argc, char **argv)
+{
+    return check::runAll(argc, argv);
+}

@@ -64,8 +64,8 @@ private slots:
             QCOMPARE(bytes, quint32(40 + 4 * width * height + maskStride * height));
 
             // An uncompressed BMP entry (a PNG entry would start with its signature).
-            QCOMPARE(QList<quint32>({le32(offset), le32(offset + 4), le32(offset + 8), le16(offset + 14),
-                                     le32(offset + 16)}),
+            QCOMPARE(QList<quint32>(
+                         {le32(offset), le32(offset + 4), le32(offset + 8), le16(offset + 14), le32(offset + 16)}),
                      QList<quint32>({40, quint32(width), quint32(2 * height), 32, 0}));
 
             // Rows run bottom-up; the AND mask marks exactly the transparent pixels.

@@ -18,8 +18,8 @@ class TestDictZip : public QObject
 private slots:
     void init()
     {
-        for (const char *name : {"FAKEDICTZIP_VERSION", "FAKEDICTZIP_EXIT", "FAKEDICTZIP_SLEEP_MS",
-                                 "FAKEDICTZIP_BYTES", "FAKEDICTZIP_STEPS", "FAKEDICTZIP_CRASH"})
+        for (const char *name : {"FAKEDICTZIP_VERSION", "FAKEDICTZIP_EXIT", "FAKEDICTZIP_SLEEP_MS", "FAKEDICTZIP_BYTES",
+                                 "FAKEDICTZIP_STEPS", "FAKEDICTZIP_CRASH"})
             qunsetenv(name);
         QVERIFY(work.isValid());
         logPath = work.filePath(QStringLiteral("arguments.log"));

@@ -80,7 +80,8 @@ private slots:
         QCOMPARE(argb(window.windowIcon().pixmap(QSize(120, 96)).toImage()), argb(QImage(":/images/logo.png")));
 #endif
         for (const auto &[name, icon] : {std::pair{"pbOpenFile", ":/images/file-open.png"},
-                                         {"pbAbout", ":/images/info.png"}, {"pbExit", ":/images/remove.png"}}) {
+                                         {"pbAbout", ":/images/info.png"},
+                                         {"pbExit", ":/images/remove.png"}}) {
             const QIcon shown = child<QPushButton>(window, name)->icon();
             QCOMPARE(shown.availableSizes(), QList<QSize>{QSize(32, 32)});
             QCOMPARE(argb(shown.pixmap(QSize(32, 32)).toImage()), argb(QImage(icon)));
@@ -142,8 +143,8 @@ private slots:
         QCOMPARE(texts(window),
                  (QStringList{"Lexpack - Wörterbuchpacker", "Öffnen...", "Alt+F", "Originaldatei(en) behalten", "",
                               "Über...", "F2", "Beenden", "Ctrl+B", "Abbrechen", "",
-                              "Dateien öffnen oder auf das Fenster ziehen", "Bereit", "File", "Zustand",
-                              "Alte Größe", "Neue Größe", "v. H."}));
+                              "Dateien öffnen oder auf das Fenster ziehen", "Bereit", "File", "Zustand", "Alte Größe",
+                              "Neue Größe", "v. H."}));
 
         QVERIFY(QCoreApplication::removeTranslator(&german));
         QCoreApplication::sendEvent(&window, &change);
