@@ -14,10 +14,6 @@
 #include <string>
 #include <vector>
 
-#ifndef DICTZIP_VERSION
-#define DICTZIP_VERSION "0"
-#endif
-
 namespace dz {
 
 namespace {

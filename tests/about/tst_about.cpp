@@ -55,7 +55,7 @@ private slots:
         QTest::addColumn<QString>("body");
 
         const QString body = "<b>Lexpacker</b><br>" + edition
-            + "<br>version 0.1.0<br><br>Made by "
+            + "<br>version " LEXPACK_VERSION "<br><br>Made by "
               "<a href=\"https://lexpack.org/\">the Lexpack developers</a><hr>Qt " QT_VERSION_STR
               " by <a href=\"https://www.qt.io\">The Qt Company</a><br><br>";
         QTest::newRow("plain") << QByteArray("dictzip 1.13\\n") << false << "About Lexpack" << body + "dictzip 1.13\n";
