@@ -14,10 +14,6 @@
 #include <string>
 #include <vector>
 
-#ifndef DICTZIP_VERSION
-#define DICTZIP_VERSION "0"
-#endif
-
 namespace dz {
 
 namespace {
@@ -106,6 +102,7 @@ Status parseOptions(int argc, char **argv, Options &options)
     // Applies one option; `value` is its argument when it takes one.
     auto apply = [&](const std::string &name, const std::string &value) -> Status {
         uint64_t number = 0;
+        // clang-format off
         if (name == "d" || name == "decompress") decompress = true;
         else if (name == "c" || name == "stdout") options.toStdout = true;
         else if (name == "t" || name == "test") test = true;
@@ -114,6 +111,7 @@ Status parseOptions(int argc, char **argv, Options &options)
         else if (name == "k" || name == "keep") options.keep = true;
         else if (name == "V" || name == "version") options.version = true;
         else if (name == "h" || name == "help") options.help = true;
+        // clang-format on
         else if (name == "s" || name == "start" || name == "e" || name == "size") {
             if (!parseNumber(value, std::numeric_limits<uint64_t>::max(), number))
                 return Status::usage("bad number for --" + name + ": '" + value + "'");
@@ -125,7 +123,8 @@ Status parseOptions(int argc, char **argv, Options &options)
             options.threads = static_cast<unsigned>(number);
         } else if (name == "chunk-length") {
             if (!parseNumber(value, kMaxChunkLength, number) || number == 0)
-                return Status::usage("bad chunk length: '" + value + "' (1 to " + std::to_string(kMaxChunkLength) + ")");
+                return Status::usage("bad chunk length: '" + value + "' (1 to " + std::to_string(kMaxChunkLength) +
+                                     ")");
             options.chunkLength = static_cast<uint32_t>(number);
         } else {
             return Status::usage("unknown option '" + std::string(name.size() == 1 ? "-" : "--") + name + "'");
@@ -285,7 +284,8 @@ public:
                 if (!error)
                     backup_ = candidate;
                 else if (!platform::isAlreadyExists(error) || attempt == 99)
-                    return Status::output("cannot move the existing " + path_ + " aside: " + platform::errorText(error));
+                    return Status::output("cannot move the existing " + path_ +
+                                          " aside: " + platform::errorText(error));
             }
         }
         error = platform::createNew(path_, file_);
@@ -501,8 +501,8 @@ Status listFile(const Options &options, const std::string &path, bool &headingSh
     if (!s.ok())
         return s;
     if (!headingShown) {
-        std::printf("%8s %8s %10s %14s %14s %7s  %s\n", "members", "chunks", "chunk len", "compressed",
-                    "uncompressed", "ratio", "name");
+        std::printf("%8s %8s %10s %14s %14s %7s  %s\n", "members", "chunks", "chunk len", "compressed", "uncompressed",
+                    "ratio", "name");
         headingShown = true;
     }
     const double ratio = summary.uncompressedSize

@@ -14,10 +14,7 @@ namespace {
 // One zlib deflate state per thread, set up once and reset for every chunk.
 class Deflater {
 public:
-    Deflater()
-    {
-        ready_ = deflateInit2(&stream_, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) == Z_OK;
-    }
+    Deflater() { ready_ = deflateInit2(&stream_, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) == Z_OK; }
     ~Deflater()
     {
         if (ready_)

@@ -71,8 +71,8 @@ public:
         if (useLibdeflate) {
             if (!libdeflate_)
                 return noMemory();
-            const libdeflate_result result = libdeflate_deflate_decompress_ex(libdeflate_, data, size + 2, out, capacity,
-                                                                              &consumed, &produced);
+            const libdeflate_result result =
+                libdeflate_deflate_decompress_ex(libdeflate_, data, size + 2, out, capacity, &consumed, &produced);
             if (result == LIBDEFLATE_INSUFFICIENT_SPACE)
                 return Status::corrupt("holds more than the chunk length");
             if (result != LIBDEFLATE_SUCCESS)
@@ -340,7 +340,8 @@ Status decompressPlainMember(ByteSource &source, uint64_t dataOffset, ByteSink *
                              uint64_t &size, uint64_t &end)
 {
     StreamResult stream;
-    Status s = inflateStream(source, dataOffset, sink, true, std::numeric_limits<uint64_t>::max(), settings.poll, stream);
+    Status s =
+        inflateStream(source, dataOffset, sink, true, std::numeric_limits<uint64_t>::max(), settings.poll, stream);
     if (!s.ok())
         return s;
     Trailer trailer;
@@ -404,8 +405,7 @@ private:
 };
 
 // Walks members, calling `visit(offset, header)`, which returns the member's end.
-template <class Visit>
-Status forEachMember(ByteSource &source, Visit visit)
+template <class Visit> Status forEachMember(ByteSource &source, Visit visit)
 {
     if (source.size() == 0)
         return Status::corrupt("empty file, not in gzip format");
@@ -489,8 +489,8 @@ Status listFile(ByteSource &source, const ReadSettings &settings, FileSummary &s
 
 Status extractRange(ByteSource &source, uint64_t start, uint64_t length, ByteSink &sink, const ReadSettings &settings)
 {
-    const uint64_t stop = length > std::numeric_limits<uint64_t>::max() - start ? std::numeric_limits<uint64_t>::max()
-                                                                                 : start + length;
+    const uint64_t stop =
+        length > std::numeric_limits<uint64_t>::max() - start ? std::numeric_limits<uint64_t>::max() : start + length;
     if (length == 0)
         return {};
     uint64_t base = 0; // uncompressed offset where the current member starts
@@ -500,7 +500,8 @@ Status extractRange(ByteSource &source, uint64_t start, uint64_t length, ByteSin
         if (!header.hasTable) {
             RangeSink ranged(sink, start > base ? start - base : 0);
             StreamResult stream;
-            Status s = inflateStream(source, offset + header.headerSize, &ranged, true, stop - base, settings.poll, stream);
+            Status s =
+                inflateStream(source, offset + header.headerSize, &ranged, true, stop - base, settings.poll, stream);
             if (!s.ok() || stream.stopped) {
                 more = false;
                 return s;

@@ -36,10 +36,7 @@ public:
     Failure kind() const { return kind_; }
     const std::string &message() const { return message_; }
 
-    int exitCode() const
-    {
-        return kind_ == Failure::Interrupted ? 128 + signal_ : static_cast<int>(kind_);
-    }
+    int exitCode() const { return kind_ == Failure::Interrupted ? 128 + signal_ : static_cast<int>(kind_); }
 
     // The same failure with context put in front of its message.
     Status within(const std::string &context) const

@@ -48,8 +48,9 @@ void MainForm::processFiles(const QStringList &paths)
     runner->stop([&] { pump(QEventLoop::ExcludeUserInputEvents); });
 
     for (int i = 0; i < paths.size() && busy(); ++i) {
-        ui->lInfo->setText(QStringLiteral("[%1/%2] processing %3...")
-                               .arg(QString::number(i + 1), QString::number(paths.size()), paths.at(i)));
+        ui->lInfo->setText(
+            QStringLiteral("[%1/%2] processing %3...")
+                .arg(QString::number(i + 1), QString::number(paths.size()), paths.at(i)));
         if (runOne(paths.at(i), i, rows, pump) == Outcome::Cancelled)
             break;
     }
@@ -60,7 +61,8 @@ void MainForm::processFiles(const QStringList &paths)
     state = BatchState::Idle;
 }
 
-MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &rows, EventPump &pump)
+MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &rows,
+                                   EventPump &pump)
 {
     QTreeWidgetItem *row = rows.addRow(path);
     const QFileInfo info(path);
@@ -70,8 +72,9 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
     }
 
     rows.setText(row, StatusColumn,
-                 DictZip::direction(path) == DictZip::Decompress ? QStringLiteral("decompressing...")
-                                                                 : QStringLiteral("compressing..."));
+                 DictZip::direction(path) == DictZip::Decompress
+                     ? QStringLiteral("decompressing...")
+                     : QStringLiteral("compressing..."));
     rows.setColour(row, StatusColumn, Qt::darkBlue);
     const qint64 oldSize = info.size();
     rows.setText(row, OldSizeColumn, QString::number(oldSize));
@@ -120,7 +123,8 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
         showNewSize();
         return Outcome::Done;
     }
-    rows.setText(row, StatusColumn, stopped ? QStringLiteral("cancelled") : QStringLiteral("failed (%1)").arg(code));
+    rows.setText(row, StatusColumn,
+                 stopped ? QStringLiteral("cancelled") : QStringLiteral("failed (%1)").arg(code));
     rows.setColour(row, StatusColumn, Qt::darkRed);
     return stopped ? Outcome::Cancelled : Outcome::Failed;
 }

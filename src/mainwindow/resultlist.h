@@ -8,7 +8,14 @@
 class QTreeWidget;
 class QTreeWidgetItem;
 
-enum ResultColumn { FileColumn, StatusColumn, OldSizeColumn, NewSizeColumn, RatioColumn, ResultColumnCount };
+enum ResultColumn {
+    FileColumn,
+    StatusColumn,
+    OldSizeColumn,
+    NewSizeColumn,
+    RatioColumn,
+    ResultColumnCount
+};
 
 // The result list as a batch fills it, at a cost per file that does not grow with the
 // list. A tree view lays out all its rows again after each insertion, and columns sized

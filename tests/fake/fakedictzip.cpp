@@ -64,7 +64,9 @@ int main(int argc, char **argv)
         if (entry.find('=') != std::string::npos)
             settings[entry.substr(0, entry.find('='))] = std::atoll(entry.c_str() + entry.find('=') + 1);
     }
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (input.empty() || stat(input.c_str(), &info) != 0)
         return 2;
 

@@ -63,12 +63,13 @@ inline int runAll(int argc, char **argv)
 
 } // namespace check
 
-#define TEST(name)                                                \
-    static void name();                                           \
-    static const check::Register name##Registered(#name, name);   \
+#define TEST(name)                                              \
+    static void name();                                         \
+    static const check::Register name##Registered(#name, name); \
     static void name()
 
 #define CHECK(condition) check::report(static_cast<bool>(condition), #condition, __FILE__, __LINE__, "")
 #define CHECK_MSG(condition, context) \
     check::report(static_cast<bool>(condition), #condition, __FILE__, __LINE__, (context))
-#define SKIP(reason) throw check::Skip{reason}
+#define SKIP(reason) \
+    throw check::Skip { reason }

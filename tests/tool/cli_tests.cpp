@@ -64,7 +64,8 @@ public:
             usleep(10000);
         }
         return {WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status),
-                stdoutPath.empty() ? readFile<std::string>(root_ / "stdout") : "", readFile<std::string>(root_ / "stderr")};
+                stdoutPath.empty() ? readFile<std::string>(root_ / "stdout") : "",
+                readFile<std::string>(root_ / "stderr")};
     }
 
     RunResult run(const std::vector<std::string> &args, const fs::path &tool = kProgram)
@@ -133,8 +134,8 @@ TEST(outputIsByteIdenticalToDebianDictzip)
 {
     if (access(kDebianDictzip, X_OK) != 0)
         SKIP("Debian's dictzip is not installed");
-    const Bytes rows[] = {{}, {'\n'}, testdata::text(58315), testdata::text(58316), testdata::text(700000, 2),
-                          testdata::random(200000)};
+    const Bytes rows[] = {
+        {}, {'\n'}, testdata::text(58315), testdata::text(58316), testdata::text(700000, 2), testdata::random(200000)};
     Scratch scratch;
     fs::create_directory(scratch / "debian");
     for (const Bytes &data : rows) {
@@ -189,6 +190,7 @@ TEST(failuresLeaveTheFolderAsItWas)
 {
     const Bytes text = testdata::text(100000, 12), good = packed<Scratch>(text);
     auto cases = commonFailures<Scratch>(text, good);
+    // clang-format off
     cases.insert(cases.end(), {
         {"fifo", {}, {"-f", "pipe"}, 2, [](Scratch &s) { mkfifo((s / "pipe").c_str(), 0644); }},
         {"device", {}, {"-f", "zero"}, 2, [](Scratch &s) { fs::create_symlink("/dev/zero", s / "zero"); }},
@@ -197,16 +199,20 @@ TEST(failuresLeaveTheFolderAsItWas)
         {"disk full on standard output", {{"g.dz", good}}, {"-d", "-c", "g.dz"}, 4,
          [](Scratch &s) { s.stdoutPath = "/dev/full"; }},
     });
+    // clang-format on
     if (geteuid() != 0) // permissions do not stop root
-        cases.push_back({"unreadable input", {{"u", text}}, {"-f", "u"}, 2, [](Scratch &s) { chmod((s / "u").c_str(), 0); }});
+        cases.push_back(
+            {"unreadable input", {{"u", text}}, {"-f", "u"}, 2, [](Scratch &s) { chmod((s / "u").c_str(), 0); }});
     checkFailures(cases);
 }
 
 TEST(signalMidRunRemovesPartialOutputAndRestoresTheOld)
 {
     Scratch scratch;
-    checkStoppedMidRun(scratch, "SIGTERM", [](pid_t pid) { return kill(pid, SIGTERM) == 0; }, 143);
-    checkStoppedMidRun(scratch, "SIGINT", [](pid_t pid) { return kill(pid, SIGINT) == 0; }, 130);
+    checkStoppedMidRun(
+        scratch, "SIGTERM", [](pid_t pid) { return kill(pid, SIGTERM) == 0; }, 143);
+    checkStoppedMidRun(
+        scratch, "SIGINT", [](pid_t pid) { return kill(pid, SIGINT) == 0; }, 130);
 }
 
 int main(int argc, char **argv) { return check::runAll(argc, argv); }

@@ -45,7 +45,8 @@ template <class Container = Bytes> Container readFile(const fs::path &path)
 inline void writeFile(const fs::path &path, const Bytes &data)
 {
     std::ofstream out(longName(path), std::ios::binary);
-    CHECK_MSG(out.write(reinterpret_cast<const char *>(data.data()), data.size()).flush(), "cannot write " + path.u8string());
+    CHECK_MSG(out.write(reinterpret_cast<const char *>(data.data()), data.size()).flush(),
+              "cannot write " + path.u8string());
 }
 
 // A new folder under the system's temporary one: the program runs in `work`,
@@ -57,7 +58,8 @@ public:
         static int counter = 0;
         const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
         do
-            root_ = fs::temp_directory_path() / ("dictzip-test-" + std::to_string(now) + "-" + std::to_string(++counter));
+            root_ =
+                fs::temp_directory_path() / ("dictzip-test-" + std::to_string(now) + "-" + std::to_string(++counter));
         while (!fs::create_directory(root_));
         fs::create_directory(work());
     }
@@ -136,8 +138,11 @@ template <class Scratch> std::vector<FailureCase<Scratch>> commonFailures(const 
         {"no .dz ending", {{"a.txt", good}}, {"-f", "-d", "a.txt"}, 2},
         {"output is a folder", {{"d.dz", good}, {"d/", {}}}, {"-f", "-d", "d.dz"}, 4},
         {"not gzip", {{"n.dz", text}}, {"-f", "-d", "n.dz"}, 3},
-        {"truncated over a read-only old output", {{"t.dz", slice(good, 0, good.size() - 9)}, {"t", old}},
-         {"-f", "-d", "t.dz"}, 3, [](Scratch &s) { s.protect(s / "t"); }},
+        {"truncated over a read-only old output",
+         {{"t.dz", slice(good, 0, good.size() - 9)}, {"t", old}},
+         {"-f", "-d", "t.dz"},
+         3,
+         [](Scratch &s) { s.protect(s / "t"); }},
         {"bad CRC", {{"c.dz", damaged(good.size() - 7)}}, {"-d", "c.dz"}, 3},
         {"bad chunk data", {{"b.dz", damaged(good.size() / 2)}}, {"-k", "-d", "b.dz"}, 3},
         {"test of a bad file", {{"c.dz", damaged(good.size() - 7)}}, {"-t", "c.dz"}, 3},

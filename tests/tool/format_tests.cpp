@@ -28,8 +28,8 @@ Bytes compressBytes(const Bytes &data, CompressSettings settings = {})
     return target.bytes;
 }
 
-Status decompressBytes(const Bytes &file, Bytes &out, unsigned threads = 1,
-                       bool libdeflate = true, FileSummary *summary = nullptr)
+Status decompressBytes(const Bytes &file, Bytes &out, unsigned threads = 1, bool libdeflate = true,
+                       FileSummary *summary = nullptr)
 {
     MemorySource source(file);
     MemoryTarget target;
@@ -161,9 +161,8 @@ TEST(multiMemberFilesAndRanges)
     const uint64_t max = std::numeric_limits<uint64_t>::max();
     const struct {
         uint64_t start, length;
-    } rows[] = {{0, 10},      {995, 10},    {2998, 7},     {3000, 1000}, {2500, 4000}, {10495, 100},
-                {10500, 10},  {20000, 10},  {0, max},      {5, 0},       {10499, 1},   {max, max},
-                {8999, 1502}, {9000, 1500}, {1, 10498}};
+    } rows[] = {{0, 10},  {995, 10}, {2998, 7},  {3000, 1000}, {2500, 4000}, {10495, 100}, {10500, 10}, {20000, 10},
+                {0, max}, {5, 0},    {10499, 1}, {max, max},   {8999, 1502}, {9000, 1500}, {1, 10498}};
     for (const auto &file : {single, multi}) {
         for (const auto &row : rows) {
             const Bytes got = extract(file, row.start, row.length, s);
@@ -249,7 +248,11 @@ TEST(corruptFilesFailAsCorrupt)
         {"CRC flipped", flip(end - 6)},
         {"size flipped", flip(end - 2)},
         {"final block damaged", flip(end - 10)},
-        {"garbage after the end", [](Bytes &f) { f.push_back(0); f.push_back(1); }},
+        {"garbage after the end",
+         [](Bytes &f) {
+             f.push_back(0);
+             f.push_back(1);
+         }},
         {"second member cut short", [&](Bytes &f) { f.insert(f.end(), good.begin(), good.begin() + 40); }},
     };
     for (const Row &row : rows) {

@@ -29,7 +29,10 @@ std::wstring quote(const std::wstring &argument)
 }
 
 bool present(const fs::path &path) { return GetFileAttributesW(longName(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
-bool readOnly(const fs::path &path) { return (fs::status(path).permissions() & fs::perms::owner_write) == fs::perms::none; }
+bool readOnly(const fs::path &path)
+{
+    return (fs::status(path).permissions() & fs::perms::owner_write) == fs::perms::none;
+}
 
 class Scratch : public Folder {
 public:
@@ -44,11 +47,13 @@ public:
             commandLine += L" " + quote(fs::u8path(a).wstring());
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
         auto capture = [&](const char *name) {
-            return CreateFileW((root_ / name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+            return CreateFileW((root_ / name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
+                               nullptr);
         };
         const HANDLE out = capture("stdout"), err = capture("stderr");
         for (const auto &[name, share] : held_) {
-            handles_.push_back(CreateFileW((*this / name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+            handles_.push_back(
+                CreateFileW((*this / name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
             CHECK_MSG(handles_.back() != INVALID_HANDLE_VALUE, "cannot hold " + name);
         }
         STARTUPINFOW startup = {};
@@ -58,8 +63,8 @@ public:
         startup.hStdOutput = out;
         startup.hStdError = err;
         PROCESS_INFORMATION process = {};
-        CHECK_MSG(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP,
-                                 nullptr, work().c_str(), &startup, &process),
+        CHECK_MSG(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
+                                 work().c_str(), &startup, &process),
                   "cannot start " + fs::path(commandLine).u8string());
         CloseHandle(out);
         CloseHandle(err);
@@ -96,8 +101,9 @@ private:
 TEST(windowsPathsRoundTrip)
 {
     Scratch scratch;
-    const std::string unicode = u8"W\u00f6rterbuch \u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac "
-                                u8"\u65e5\u672c\u8a9e \U0001F600.dsl";
+    const std::string unicode =
+        u8"W\u00f6rterbuch \u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac "
+        u8"\u65e5\u672c\u8a9e \U0001F600.dsl";
     fs::create_directories(scratch / "my folder");
     // Deep enough that the full name passes the old 260-character limit.
     fs::path deep = scratch.work();
@@ -172,6 +178,7 @@ TEST(failuresLeaveTheFolderAsItWas)
 {
     const Bytes text = testdata::text(100000, 12);
     auto cases = commonFailures<Scratch>(text, packed<Scratch>(text));
+    // clang-format off
     cases.insert(cases.end(), {
         {"missing folder", {}, {"-f", "Q:\\no\\such\\folder\\a.txt"}, 2},
         {"device", {}, {"-f", "NUL"}, 2},
@@ -180,6 +187,7 @@ TEST(failuresLeaveTheFolderAsItWas)
          [](Scratch &s) { s.hold("a.dz", FILE_SHARE_READ); }},
         {"input held open", {{"a", text}}, {"-f", "a"}, 2, [](Scratch &s) { s.hold("a", 0); }},
     });
+    // clang-format on
     checkFailures(cases);
 }
 
@@ -187,22 +195,28 @@ TEST(failuresLeaveTheFolderAsItWas)
 TEST(stoppingMidRunRemovesPartialOutputAndRestoresTheOld)
 {
     Scratch scratch;
-    checkStoppedMidRun(scratch, "a stop request", [](const PROCESS_INFORMATION &process) {
-        const std::wstring name = dz::stopEventName(process.dwProcessId);
-        const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
-        const bool set = event && SetEvent(event);
-        if (event)
-            CloseHandle(event);
-        return set;
-    }, 143);
+    checkStoppedMidRun(
+        scratch, "a stop request",
+        [](const PROCESS_INFORMATION &process) {
+            const std::wstring name = dz::stopEventName(process.dwProcessId);
+            const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
+            const bool set = event && SetEvent(event);
+            if (event)
+                CloseHandle(event);
+            return set;
+        },
+        143);
     // Console events travel through a console; wine started without a terminal has none.
     DWORD processes[4];
     if (GetConsoleProcessList(processes, 4) == 0)
         std::printf("  Ctrl+Break not tried: no console to send it through\n");
     else
-        checkStoppedMidRun(scratch, "Ctrl+Break", [](const PROCESS_INFORMATION &process) {
-            return GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process.dwProcessId) != 0;
-        }, 143);
+        checkStoppedMidRun(
+            scratch, "Ctrl+Break",
+            [](const PROCESS_INFORMATION &process) {
+                return GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process.dwProcessId) != 0;
+            },
+            143);
 }
 
 int main(int argc, char **argv) { return check::runAll(argc, argv); }
