@@ -1,7 +1,7 @@
-// dictzip.exe as Windows runs it: a UTF-16 command line, drive letters,
-// backslashes, blanks and names outside any code page, read-only files, files
-// held open by other programs, binary standard output, the stop event and
-// Ctrl+Break; failures with their exit codes and the folder checked afterwards.
+// What Windows changes for dictzip.exe: a UTF-16 command line, drive letters,
+// backslashes and names outside any code page or past MAX_PATH, read-only
+// files, files held open by other programs, binary standard output, the stop
+// event and Ctrl+Break; and the failures both systems share.
 
 #include "driver.h"
 #include "stopevent.h"
@@ -120,7 +120,7 @@ TEST(windowsPathsRoundTrip)
         {"longer than MAX_PATH", deep / fs::u8path(unicode), (deep / fs::u8path(unicode)).u8string()},
     };
     // Line ends and Ctrl+Z, which a text-mode standard output would rewrite.
-    Bytes data = testdata::random(150000, 9);
+    Bytes data = check::random(150000, 9);
     for (size_t i = 0; i < data.size(); i += 97)
         std::copy_n("\n\r\x1a", 3, data.begin() + i);
     for (const auto &row : rows) {
@@ -134,8 +134,6 @@ TEST(windowsPathsRoundTrip)
         CHECK_MSG(r.exitCode == 0 && r.out.find("  " + row.file.filename().u8string() + "\r\n") != std::string::npos,
                   row.name + (": " + r.out));
         CHECK_MSG(scratch.run({"-dc", row.argument + ".dz"}).bytes() == data, row.name);
-        CHECK_MSG(scratch.run({"-s", "58000", "-e", "1000", row.argument + ".dz"}).bytes() == slice(data, 58000, 1000),
-                  row.name);
         DeleteFileW(longName(row.file).c_str());
         r = scratch.run({"-d", row.argument + ".dz"});
         CHECK_MSG(r.exitCode == 0 && readFile(row.file) == data && !present(packed), row.name + (": " + r.err));
@@ -146,32 +144,25 @@ TEST(windowsPathsRoundTrip)
         CHECK(RemoveDirectoryW(longName(deep).c_str()));
 }
 
-TEST(replacingKeepsNothingBehindAndReadOnlyFilesGoLikeOthers)
+// A read-only file is removed as unlink would, and replaced like any other.
+TEST(readOnlyFilesGoLikeOthers)
 {
     Scratch scratch;
-    const Bytes data = testdata::text(100000, 5);
+    const Bytes data = check::text(100000, 5);
     writeFile(scratch / "a.dsl", data);
-    writeFile(scratch / "a.dsl.dz", {'o', 'l', 'd'});
-    CHECK(scratch.run({"-k", "-f", "a.dsl"}).exitCode == 0);
-    CHECK(scratch.snapshot().size() == 2 && readFile(scratch / "a.dsl.dz").size() > 3);
-
-    // A read-only input is removed as unlink would, and its output is read-only too.
     scratch.protect(scratch / "a.dsl");
     RunResult r = scratch.run({"-f", "a.dsl"});
     CHECK_MSG(r.exitCode == 0 && !present(scratch / "a.dsl") && readOnly(scratch / "a.dsl.dz"), r.err);
-
-    // Unpacking over a read-only file replaces it, and the read-only .dz goes.
     writeFile(scratch / "a.dsl", {'o', 'l', 'd'});
     scratch.protect(scratch / "a.dsl");
     r = scratch.run({"-f", "-d", "A.DSL.DZ"});
-    CHECK_MSG(r.exitCode == 0 && readFile(scratch / "A.DSL") == data, r.err);
-    CHECK(scratch.snapshot().size() == 1);
+    CHECK_MSG(r.exitCode == 0 && readFile(scratch / "A.DSL") == data && scratch.names() == "A.DSL ", r.err);
 }
 
 TEST(failuresLeaveTheFolderAsItWas)
 {
-    const Bytes text = testdata::text(100000, 12);
-    auto cases = commonFailures<Scratch>(text, packed<Scratch>(text));
+    Bytes text, good;
+    auto cases = commonFailures<Scratch>(text, good);
     cases.insert(cases.end(), {
         {"missing folder", {}, {"-f", "Q:\\no\\such\\folder\\a.txt"}, 2},
         {"device", {}, {"-f", "NUL"}, 2},
@@ -186,8 +177,7 @@ TEST(failuresLeaveTheFolderAsItWas)
 // A window stops the tool through the named event; a console user through Ctrl+Break.
 TEST(stoppingMidRunRemovesPartialOutputAndRestoresTheOld)
 {
-    Scratch scratch;
-    checkStoppedMidRun(scratch, "a stop request", [](const PROCESS_INFORMATION &process) {
+    checkStoppedMidRun<Scratch>("a stop request", [](const PROCESS_INFORMATION &process) {
         const std::wstring name = dz::stopEventName(process.dwProcessId);
         const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
         const bool set = event && SetEvent(event);
@@ -200,9 +190,9 @@ TEST(stoppingMidRunRemovesPartialOutputAndRestoresTheOld)
     if (GetConsoleProcessList(processes, 4) == 0)
         std::printf("  Ctrl+Break not tried: no console to send it through\n");
     else
-        checkStoppedMidRun(scratch, "Ctrl+Break", [](const PROCESS_INFORMATION &process) {
+        checkStoppedMidRun<Scratch>("Ctrl+Break", [](const PROCESS_INFORMATION &process) {
             return GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, process.dwProcessId) != 0;
         }, 143);
 }
 
-int main(int argc, char **argv) { return check::runAll(argc, argv); }
+int main() { return check::runAll(); }
