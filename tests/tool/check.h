@@ -1,7 +1,6 @@
 #pragma once
-// A very small test harness and its data. TEST(name) registers a case, CHECK
-// records a failure with its line and goes on, SKIP ends a case as skipped;
-// the program prints one line per case and returns 1 if any failed.
+// A very small test harness and its data: TEST(name) registers a case, CHECK
+// prints a failure with its line and goes on, SKIP ends a case as skipped.
 
 #include <algorithm>
 #include <cstdint>
@@ -13,20 +12,17 @@ using Bytes = std::vector<uint8_t>;
 
 namespace check {
 
-struct Case {
-    const char *name;
-    void (*body)();
-};
-inline std::vector<Case> cases;
+inline std::vector<std::pair<const char *, void (*)()>> cases;
 inline int failures = 0;
+
 struct Register {
     Register(const char *name, void (*body)()) { cases.push_back({name, body}); }
 };
 
-inline bool report(bool ok, const char *expression, int line, const std::string &context)
+inline bool report(bool ok, const char *what, int line, const std::string &context)
 {
     if (!ok)
-        std::printf("  line %d: CHECK(%s) failed %s\n", line, expression, context.c_str());
+        std::printf("  line %d: %s failed %s\n", line, what, context.c_str());
     failures += !ok;
     return ok;
 }
@@ -34,31 +30,29 @@ inline bool report(bool ok, const char *expression, int line, const std::string 
 inline int runAll()
 {
     int failed = 0;
-    for (const Case &c : cases) {
+    for (const auto &[name, body] : cases) {
         const int before = failures;
         std::string verdict = "PASS ";
         try {
-            c.body();
-        } catch (const std::string &skipped) {
-            verdict = "SKIP (" + skipped + ") ";
+            body();
+        } catch (const std::string &reason) {
+            verdict = "SKIP (" + reason + ") ";
         }
         failed += failures > before;
-        std::printf("%s%s\n", failures > before ? "FAIL " : verdict.c_str(), c.name);
+        std::printf("%s%s\n", failures > before ? "FAIL " : verdict.c_str(), name);
         std::fflush(stdout);
     }
-    std::printf("%d of %zu failed\n", failed, cases.size());
     return failed ? 1 : 0;
 }
 
-// Text made of dictionary words, or incompressible bytes; the same for the same seed.
+// Lines of dictionary words, or incompressible bytes; the same for the same seed.
 inline Bytes text(size_t size, uint32_t seed = 1, bool random = false)
 {
-    static const char *const words[] = {"dictionary", "headword", "the", "of", "entry", "noun", "verb",
-                                        "a",          "plural",   "see", "also", "meaning", "usage", "[m1]"};
+    static const char *const words[] = {"dictionary ", "headword ", "the ", "of ", "noun ", "see also ", "[m1] "};
     Bytes out;
     for (uint32_t state = seed * 2654435761u + 1; out.size() < size;) {
         state ^= state << 13, state ^= state >> 17, state ^= state << 5;
-        const std::string word = random ? std::string(1, char(state >> 24)) : words[state % 14] + std::string(" ");
+        const std::string word = random ? std::string(1, char(state >> 24)) : words[state % 7];
         out.insert(out.end(), word.begin(), word.end());
         if (!random && state % 9 == 0)
             out.back() = '\n';
@@ -66,7 +60,6 @@ inline Bytes text(size_t size, uint32_t seed = 1, bool random = false)
     out.resize(size);
     return out;
 }
-inline Bytes random(size_t size, uint32_t seed = 7) { return text(size, seed, true); }
 
 inline Bytes slice(const Bytes &data, uint64_t start, uint64_t length)
 {
@@ -76,8 +69,8 @@ inline Bytes slice(const Bytes &data, uint64_t start, uint64_t length)
 
 } // namespace check
 
-#define TEST(name)                                          \
-    static void name();                                     \
+#define TEST(name)                                              \
+    static void name();                                         \
     static const check::Register name##Registered(#name, name); \
     static void name()
 #define CHECK_MSG(condition, context) check::report(static_cast<bool>(condition), #condition, __LINE__, (context))

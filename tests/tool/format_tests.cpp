@@ -25,12 +25,11 @@ Bytes compressBytes(const Bytes &data, CompressSettings settings = {})
     return target.bytes;
 }
 
-Status decompressBytes(const Bytes &file, Bytes &out, unsigned threads = 1, bool libdeflate = true,
-                       FileSummary *summary = nullptr)
+Status decompressBytes(const Bytes &file, Bytes &out, unsigned threads = 1, bool libdeflate = true)
 {
     MemorySource source(file);
     MemoryTarget target;
-    Status s = decompress(source, &target, ReadSettings{threads, libdeflate, nullptr}, summary);
+    Status s = decompress(source, &target, ReadSettings{threads, libdeflate, nullptr});
     out = target.bytes;
     return s;
 }
@@ -58,7 +57,7 @@ Bytes deflated(const uint8_t *data, size_t size, int windowBits, int flush)
 }
 
 // A dictzip member as another writer may make it: 10,000-byte chunks, the
-// final block inside chunk `finalIn` (or after the last), another subfield
+// final block inside chunk `finalIn` or else after the last, another subfield
 // before RA, a comment and a header CRC.
 Bytes otherWriters(const Bytes &data, size_t finalIn)
 {
@@ -78,7 +77,7 @@ Bytes otherWriters(const Bytes &data, size_t finalIn)
     append(file, crc32(0, file.data(), uInt(file.size())), 2);
     for (const Bytes &c : chunks)
         file.insert(file.end(), c.begin(), c.end());
-    if (finalIn >= chunks.size())
+    if (finalIn + 1 != chunks.size())
         append(file, 3, 2); // the empty final block, 03 00
     append(file, crc32(0, data.data(), uInt(data.size())), 4);
     append(file, data.size(), 4);
@@ -97,7 +96,7 @@ TEST(roundTripsAtEveryShape)
         {"empty", {}, kDefaultChunkLength},
         {"exactly one chunk", check::text(kDefaultChunkLength), kDefaultChunkLength},
         {"one chunk and a byte", check::text(kDefaultChunkLength + 1), kDefaultChunkLength},
-        {"random binary", check::random(300000), kDefaultChunkLength},
+        {"random binary", check::text(300000, 7, true), kDefaultChunkLength},
         {"chunk length 1", check::text(300), 1},
     };
     for (const auto &row : rows) {
@@ -123,10 +122,11 @@ TEST(multiMemberFilesAndRanges)
     const Bytes data = check::text(10500, 11);
     // Its final block in its last chunk, then gzip members of "" and of "12".
     Bytes back, mixed = otherWriters(data, 1), mixedData = data;
-    FileSummary summary;
     const Bytes multi = compressBytes(data, {1000, 3});
-    Status s = decompressBytes(multi, back, 2, true, &summary);
-    CHECK_MSG(s.ok() && back == data && summary.members == 4 && summary.chunks == 11, s.message());
+    MemorySource source(multi);
+    FileSummary summary;
+    Status s = listFile(source, ReadSettings{}, summary);
+    CHECK(s.ok() && summary.members == 4 && summary.chunks == 11 && summary.uncompressedSize == data.size());
     for (const Bytes &plain : {Bytes{}, Bytes{'1', '2'}}) {
         const Bytes member = deflated(plain.data(), plain.size(), 31, Z_FINISH);
         mixed.insert(mixed.end(), member.begin(), member.end());
