@@ -3,6 +3,7 @@
 add_executable(dictzip_windows_tests windows_tests.cpp check.h driver.h)
 file(RELATIVE_PATH dictzip_relative ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/bin/dictzip.exe)
 target_compile_definitions(dictzip_windows_tests PRIVATE DICTZIP_RELATIVE="${dictzip_relative}")
+target_include_directories(dictzip_windows_tests PRIVATE ${PROJECT_SOURCE_DIR}/tool) # stopevent.h
 if(MINGW)
     target_compile_options(dictzip_windows_tests PRIVATE -Wall -Wextra)
 endif()
