@@ -51,7 +51,8 @@ public:
             handles_.push_back(CreateFileW((*this / name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
             CHECK_MSG(handles_.back() != INVALID_HANDLE_VALUE, "cannot hold " + name);
         }
-        STARTUPINFOW startup = {sizeof startup};
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = INVALID_HANDLE_VALUE;
         startup.hStdOutput = out;
@@ -104,8 +105,6 @@ TEST(windowsPathsRoundTrip)
         deep /= L"a rather long folder name";
         CreateDirectoryW(longName(deep).c_str(), nullptr);
     }
-    std::string forward = (scratch / "forward.dsl").u8string();
-    std::replace(forward.begin(), forward.end(), '\\', '/');
     const struct {
         const char *name;
         fs::path file;        // where the input is
@@ -113,26 +112,22 @@ TEST(windowsPathsRoundTrip)
     } rows[] = {
         {"relative, backslash and blanks", scratch / "my folder" / "en dict.dsl", "my folder\\en dict.dsl"},
         {"drive letter, non-ASCII", scratch / unicode, (scratch / unicode).u8string()},
-        {"relative, non-ASCII", scratch / "my folder" / fs::u8path(unicode), ".\\my folder\\" + unicode},
-        {"forward slashes", scratch / "forward.dsl", forward},
+        {"forward slashes, non-ASCII", scratch / "my folder" / fs::u8path(unicode), "./my folder/" + unicode},
         {"longer than MAX_PATH", deep / fs::u8path(unicode), (deep / fs::u8path(unicode)).u8string()},
     };
     // Line ends and Ctrl+Z, which a text-mode standard output would rewrite.
-    Bytes data = check::random(150000, 9);
+    Bytes data = check::text(150000, 9, true);
     for (size_t i = 0; i < data.size(); i += 97)
         std::copy_n("\n\r\x1a", 3, data.begin() + i);
     for (const auto &row : rows) {
         writeFile(row.file, data);
-        RunResult r = scratch.run({"-k", row.argument});
-        CHECK_MSG(r.exitCode == 0 && present(row.file), row.name + (": " + r.err));
+        CHECK_MSG(scratch.run({"-k", row.argument}).exitCode == 0 && present(row.file), row.name);
         // The gzip header keeps the base name in UTF-8; the listing is text, with CRLF.
-        r = scratch.run({"-l", row.argument + ".dz"});
-        CHECK_MSG(r.exitCode == 0 && r.out.find("  " + row.file.filename().u8string() + "\r\n") != std::string::npos,
-                  row.name + (": " + r.out));
+        const RunResult r = scratch.run({"-l", row.argument + ".dz"});
+        CHECK_MSG(r.out.find("  " + row.file.filename().u8string() + "\r\n") != std::string::npos, row.name + r.out);
         CHECK_MSG(scratch.run({"-dc", row.argument + ".dz"}).bytes() == data, row.name);
         DeleteFileW(longName(row.file).c_str());
-        r = scratch.run({"-d", row.argument + ".dz"});
-        CHECK_MSG(r.exitCode == 0 && readFile(row.file) == data, row.name + (": " + r.err));
+        CHECK_MSG(scratch.run({"-d", row.argument + ".dz"}).exitCode == 0 && readFile(row.file) == data, row.name);
     }
     // The folder's own removal does not reach past MAX_PATH.
     DeleteFileW(longName(deep / fs::u8path(unicode)).c_str());
@@ -152,7 +147,7 @@ TEST(readOnlyFilesGoLikeOthers)
     writeFile(scratch / "a.dsl", {'o', 'l', 'd'});
     scratch.protect(scratch / "a.dsl");
     r = scratch.run({"-f", "-d", "A.DSL.DZ"});
-    CHECK_MSG(r.exitCode == 0 && readFile(scratch / "A.DSL") == data && scratch.names() == "A.DSL ", r.err);
+    CHECK_MSG(r.exitCode == 0 && readFile(scratch / "A.DSL") == data && scratch.snapshot().size() == 1, r.err);
 }
 
 TEST(failuresLeaveTheFolderAsItWas)
