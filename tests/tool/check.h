@@ -1,14 +1,11 @@
 #pragma once
-// A very small test harness and its data: TEST(name) registers a case, and
-// CHECK prints a failure with its line and goes on.
+// A very small test harness: TEST(name) registers a case, and CHECK prints a
+// failure with its line and goes on.
 
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
-
-using Bytes = std::vector<uint8_t>;
 
 namespace check {
 
@@ -27,10 +24,13 @@ inline bool report(bool ok, const char *what, int line, const std::string &conte
     return ok;
 }
 
-inline int runAll()
+// Runs every case, or those whose name holds argv[1].
+inline int runAll(int argc = 1, char **argv = nullptr)
 {
     int failed = 0;
     for (const auto &[name, body] : cases) {
+        if (argc > 1 && !std::strstr(name, argv[1]))
+            continue;
         const int before = failures;
         body();
         failed += failures > before;
@@ -38,28 +38,6 @@ inline int runAll()
         std::fflush(stdout);
     }
     return failed ? 1 : 0;
-}
-
-// Lines of dictionary words, or incompressible bytes; the same for the same seed.
-inline Bytes text(size_t size, uint32_t seed = 1, bool random = false)
-{
-    static const char *const words[] = {"dictionary ", "headword ", "the ", "of ", "noun ", "see also ", "[m1] "};
-    Bytes out;
-    for (uint32_t state = seed * 2654435761u + 1; out.size() < size;) {
-        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
-        const std::string word = random ? std::string(1, char(state >> 24)) : words[state % 7];
-        out.insert(out.end(), word.begin(), word.end());
-        if (!random && state % 9 == 0)
-            out.back() = '\n';
-    }
-    out.resize(size);
-    return out;
-}
-
-inline Bytes slice(const Bytes &data, uint64_t start, uint64_t length)
-{
-    start = std::min<uint64_t>(start, data.size());
-    return Bytes(data.begin() + start, data.begin() + start + std::min<uint64_t>(data.size() - start, length));
 }
 
 } // namespace check

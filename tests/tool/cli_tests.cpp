@@ -69,7 +69,7 @@ TEST(filesAreNamedKeptAndRemovedAsAsked)
 {
     Scratch s;
     CHECK(s.run({"-V"}).out.rfind("dictzip ", 0) == 0);
-    const Bytes data = check::text(200000);
+    const Bytes data = testdata::text(200000);
     writeFile(s / "a.txt", data);
     setModified(s / "a.txt", 1600000000);
     chmod((s / "a.txt").c_str(), 0640);
@@ -107,7 +107,7 @@ TEST(outputIsByteIdenticalToDebianDictzip)
 {
     Scratch s;
     fs::create_directory(s / "debian");
-    for (const Bytes &data : {Bytes{}, check::text(58316), check::text(700000, 2), check::text(200000, 7, true)}) {
+    for (const Bytes &data : {Bytes{}, testdata::text(58316), testdata::text(700000, 2), testdata::text(200000, 7, true)}) {
         for (const char *name : {"dict.dsl", "debian/dict.dsl"}) {
             writeFile(s / name, data);
             setModified(s / name, 1234567890);
@@ -122,13 +122,13 @@ TEST(outputIsByteIdenticalToDebianDictzip)
 
 TEST(failuresLeaveTheFolderAsItWas)
 {
-    const Bytes text = check::text(100000, 12);
+    const Bytes text = testdata::text(100000, 12);
     Bytes good;
     auto cases = commonFailures<Scratch>(text, good);
     cases.insert(cases.end(), {
         {"fifo", {}, {"-f", "pipe"}, 2, [](Scratch &s) { mkfifo((s / "pipe").c_str(), 0644); }},
         {"device", {}, {"-f", "zero"}, 2, [](Scratch &s) { fs::create_symlink("/dev/zero", s / "zero"); }},
-        {"file size limit", {{"r", check::text(1000000, 7, true)}, {"r.dz", {'o', 'l', 'd'}}}, {"-f", "r"}, 4,
+        {"file size limit", {{"r", testdata::text(1000000, 7, true)}, {"r.dz", {'o', 'l', 'd'}}}, {"-f", "r"}, 4,
          [](Scratch &s) { s.fileSizeLimit = 300000; }},
         {"disk full on standard output", {{"g.dz", good}}, {"-d", "-c", "g.dz"}, 4,
          [](Scratch &s) { s.stdoutPath = "/dev/full"; }},
@@ -144,4 +144,4 @@ TEST(signalMidRunRemovesPartialOutputAndRestoresTheOld)
     checkStoppedMidRun<Scratch>("SIGINT", [](pid_t pid) { return kill(pid, SIGINT) == 0; }, 130);
 }
 
-int main() { return check::runAll(); }
+int main(int argc, char **argv) { return check::runAll(argc, argv); }

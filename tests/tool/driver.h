@@ -5,6 +5,7 @@
 // its own way: start(args), finish(process) and run(args) giving a RunResult.
 
 #include "check.h"
+#include "testdata.h"
 
 #include <chrono>
 #include <filesystem>
@@ -15,7 +16,7 @@
 #include <thread>
 
 namespace fs = std::filesystem;
-using check::slice;
+using testdata::slice;
 
 struct RunResult {
     int exitCode = -1;
@@ -149,7 +150,7 @@ template <class Scratch> void checkFailures(const std::vector<FailureCase<Scratc
 template <class Scratch, class Stop> void checkStoppedMidRun(const std::string &how, Stop stop, int exitCode)
 {
     Scratch scratch;
-    writeFile(scratch / "big.txt", check::text(60u << 20, 21));
+    writeFile(scratch / "big.txt", testdata::text(60u << 20, 21));
     writeFile(scratch / "big.txt.dz", {'o', 'l', 'd'});
     const auto before = scratch.snapshot();
     const auto process = scratch.start({"-f", "-j1", "big.txt"});

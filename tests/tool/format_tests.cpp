@@ -2,6 +2,7 @@
 // ranges, files from other writers, corrupt input and stop requests.
 
 #include "check.h"
+#include "testdata.h"
 
 #include "compressor.h"
 #include "reader.h"
@@ -10,7 +11,7 @@
 #include <limits>
 
 using namespace dz;
-using check::slice;
+using testdata::slice;
 
 namespace {
 
@@ -90,10 +91,10 @@ TEST(roundTripsAtEveryShape)
         Bytes data;
         uint32_t chunkLength;
     } rows[] = {{{}, kDefaultChunkLength},
-                {check::text(kDefaultChunkLength), kDefaultChunkLength},
-                {check::text(kDefaultChunkLength + 1), kDefaultChunkLength},
-                {check::text(300000, 7, true), kDefaultChunkLength},
-                {check::text(300), 1}};
+                {testdata::text(kDefaultChunkLength), kDefaultChunkLength},
+                {testdata::text(kDefaultChunkLength + 1), kDefaultChunkLength},
+                {testdata::text(300000, 7, true), kDefaultChunkLength},
+                {testdata::text(300), 1}};
     for (const auto &row : rows) {
         const Bytes file = compressBytes(row.data, {row.chunkLength});
         CHECK(compressBytes(row.data, {row.chunkLength, kMaxChunksPerMember, 3}) == file);
@@ -109,7 +110,7 @@ TEST(roundTripsAtEveryShape)
 // a member from another writer followed by gzip members of "" and "12".
 TEST(multiMemberFilesAndRanges)
 {
-    const Bytes data = check::text(10500, 11), multi = compressBytes(data, {1000, 3});
+    const Bytes data = testdata::text(10500, 11), multi = compressBytes(data, {1000, 3});
     MemorySource source(multi);
     FileSummary summary;
     CHECK(listFile(source, ReadSettings{}, summary).ok() && summary.members == 4 && summary.chunks == 11 &&
@@ -136,7 +137,7 @@ TEST(multiMemberFilesAndRanges)
 
 TEST(corruptFilesFailAsCorrupt)
 {
-    const Bytes good = compressBytes(check::text(3 * 4096 + 100, 17), {4096}), other = check::text(25000, 13);
+    const Bytes good = compressBytes(testdata::text(3 * 4096 + 100, 17), {4096}), other = testdata::text(25000, 13);
     const size_t dataStart = 22 + 2 * 4 + sizeof "data.txt", end = good.size();
     auto cut = [](size_t size) { return [size](Bytes &f) { f.resize(size); }; };
     auto flip = [](size_t at) { return [at](Bytes &f) { f[at] ^= 0x55; }; };
@@ -182,7 +183,7 @@ TEST(corruptFilesFailAsCorrupt)
 
 TEST(inputThatChangesOrAStopRequestStopsCompression)
 {
-    const Bytes data = check::text(50000);
+    const Bytes data = testdata::text(50000);
     MemorySource source(data);
     for (unsigned threads : {1u, 2u}) {
         MemoryTarget target;
@@ -197,4 +198,4 @@ TEST(inputThatChangesOrAStopRequestStopsCompression)
     }
 }
 
-int main() { return check::runAll(); }
+int main(int argc, char **argv) { return check::runAll(argc, argv); }

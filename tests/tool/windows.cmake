@@ -1,6 +1,6 @@
 # dictzip.exe's tests, included from CMakeLists.txt on Windows builds. The driver
 # runs the program the Windows way and finds it by its place in the build tree.
-add_executable(dictzip_windows_tests windows_tests.cpp check.h driver.h)
+add_executable(dictzip_windows_tests windows_tests.cpp check.h driver.h testdata.h)
 file(RELATIVE_PATH dictzip_relative ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/bin/dictzip.exe)
 target_compile_definitions(dictzip_windows_tests PRIVATE DICTZIP_RELATIVE="${dictzip_relative}")
 target_include_directories(dictzip_windows_tests PRIVATE ${PROJECT_SOURCE_DIR}/tool) # stopevent.h

@@ -116,7 +116,7 @@ TEST(windowsPathsRoundTrip)
         {"longer than MAX_PATH", deep / fs::u8path(unicode), (deep / fs::u8path(unicode)).u8string()},
     };
     // Line ends and Ctrl+Z, which a text-mode standard output would rewrite.
-    Bytes data = check::text(150000, 9, true);
+    Bytes data = testdata::text(150000, 9, true);
     for (size_t i = 0; i < data.size(); i += 97)
         std::copy_n("\n\r\x1a", 3, data.begin() + i);
     for (const auto &row : rows) {
@@ -139,7 +139,7 @@ TEST(windowsPathsRoundTrip)
 TEST(readOnlyFilesGoLikeOthers)
 {
     Scratch scratch;
-    const Bytes data = check::text(100000, 5);
+    const Bytes data = testdata::text(100000, 5);
     writeFile(scratch / "a.dsl", data);
     scratch.protect(scratch / "a.dsl");
     RunResult r = scratch.run({"-f", "a.dsl"});
@@ -152,7 +152,7 @@ TEST(readOnlyFilesGoLikeOthers)
 
 TEST(failuresLeaveTheFolderAsItWas)
 {
-    const Bytes text = check::text(100000, 12);
+    const Bytes text = testdata::text(100000, 12);
     Bytes good;
     auto cases = commonFailures<Scratch>(text, good);
     cases.insert(cases.end(), {
@@ -185,4 +185,4 @@ TEST(stoppingMidRunRemovesPartialOutputAndRestoresTheOld)
         }, 143);
 }
 
-int main() { return check::runAll(); }
+int main(int argc, char **argv) { return check::runAll(argc, argv); }
