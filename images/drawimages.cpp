@@ -173,7 +173,10 @@ void drawLogo(QPainter &painter)
              {{0, QColor(0x9c, 0xd4, 0xff)}, {0.5, QColor(0x2a, 0x72, 0xd8)}, {1, QColor(0x0b, 0x30, 0x8a)}},
              QColor(0x06, 0x22, 0x60));
     drawWord(painter, QStringLiteral("pack"), QRectF(3, 49, 112, 43),
-             {{0.1, QColor(0xff, 0xb0, 0x28)}, {0.4, QColor(0xf0, 0x68, 0x14)}, {0.75, QColor(0xb0, 0x18, 0x08)}, {1, QColor(0x7a, 0x00, 0x00)}},
+             {{0.1, QColor(0xff, 0xb0, 0x28)},
+              {0.4, QColor(0xf0, 0x68, 0x14)},
+              {0.75, QColor(0xb0, 0x18, 0x08)},
+              {1, QColor(0x7a, 0x00, 0x00)}},
              QColor(0x5a, 0x08, 0x00));
 }
 
@@ -293,18 +296,19 @@ int main(int argc, char *argv[])
 
     const QImage logo = logoIn(logoSize.toSize());
     bool ok = savePng(canvas(QSize(32, 32), drawInfo), dir.filePath(QStringLiteral("info.png")))
-              && savePng(canvas(QSize(32, 32), drawFolder), dir.filePath(QStringLiteral("file-open.png")))
-              && savePng(logo, dir.filePath(QStringLiteral("logo.png")))
-              && savePng(canvas(QSize(32, 32), drawRemove), dir.filePath(QStringLiteral("remove.png")));
+        && savePng(canvas(QSize(32, 32), drawFolder), dir.filePath(QStringLiteral("file-open.png")))
+        && savePng(logo, dir.filePath(QStringLiteral("logo.png")))
+        && savePng(canvas(QSize(32, 32), drawRemove), dir.filePath(QStringLiteral("remove.png")));
 
-    ok = ok && writeFile(dir.filePath(QStringLiteral("lexpack.ico")),
-                         iconFile({logo, logoIn(QSize(32, 32)), logoIn(QSize(16, 16)), logoIn(QSize(64, 64))}));
+    ok = ok
+        && writeFile(dir.filePath(QStringLiteral("lexpack.ico")),
+                     iconFile({logo, logoIn(QSize(32, 32)), logoIn(QSize(16, 16)), logoIn(QSize(64, 64))}));
 
     // The desktop icon theme's layout, ready to be installed under share/icons.
     for (int size : {16, 32, 48, 64, 128, 256}) {
         const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(size);
         ok = ok && dir.mkpath(folder)
-             && savePng(logoIn(QSize(size, size)), dir.filePath(folder + QStringLiteral("/lexpack.png")));
+            && savePng(logoIn(QSize(size, size)), dir.filePath(folder + QStringLiteral("/lexpack.png")));
     }
     return ok ? 0 : 1;
 }

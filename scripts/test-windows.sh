@@ -16,7 +16,8 @@ case "$linux" in /*) ;; *) linux="$PWD/$linux" ;; esac
 generator=()
 [ -f "$build/CMakeCache.txt" ] || generator=(-G Ninja)
 cmake -S . -B "$build" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DLEXPACK_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Release -DLEXPACK_HOST_DICTZIP="$linux" >/dev/null
+    -DLEXPACK_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Release -DLEXPACK_HOST_DICTZIP="$linux" \
+    -DLEXPACK_WERROR="${LEXPACK_WERROR:-OFF}" >/dev/null
 cmake --build "$build" --parallel "$(nproc)"
 # CTest starts the wine prefix and stops its server; this stops it also when a run is cut short.
 trap 'WINEPREFIX="$PWD/$build/wineprefix" wineserver -k 2>/dev/null || true' EXIT

@@ -17,7 +17,7 @@
 #include <functional>
 
 // The child of `parent` called `name`; a missing one ends the run.
-template <typename T = QWidget>
+template<typename T = QWidget>
 T *child(const QObject &parent, const char *name)
 {
     T *found = parent.findChild<T *>(QLatin1String(name));

@@ -14,10 +14,7 @@ namespace {
 // One zlib deflate state per thread, set up once and reset for every chunk.
 class Deflater {
 public:
-    Deflater()
-    {
-        ready_ = deflateInit2(&stream_, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) == Z_OK;
-    }
+    Deflater() { ready_ = deflateInit2(&stream_, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) == Z_OK; }
     ~Deflater()
     {
         if (ready_)
@@ -25,6 +22,7 @@ public:
     }
     Deflater(const Deflater &) = delete;
     Deflater &operator=(const Deflater &) = delete;
+    bool ready() const { return ready_; }
 
     // Returns the compressed size, or 0 when zlib failed or the chunk did not fit.
     size_t deflateChunk(const uint8_t *in, size_t inSize, uint8_t *out, size_t outCapacity)
@@ -53,9 +51,11 @@ struct CompressJob {
     std::vector<uint8_t> out;
     size_t outSize = 0;
     uint32_t crc = 0;
+    bool noMemory = false; // zlib could not set up its stream
 
     void run(Deflater &deflater)
     {
+        noMemory = !deflater.ready();
         // Room for more than the table can record, so oversize is detected.
         out.resize(kMaxChunkCompressedSize + 1024);
         outSize = deflater.deflateChunk(in.data(), inSize, out.data(), out.size());
@@ -132,6 +132,8 @@ Status compress(ByteSource &input, uint64_t inputSize, OutputTarget &output, con
             CompressJob *job = pool.collect(giveUp);
             if (!job)
                 return failure;
+            if (job->noMemory)
+                return Status::memory();
             if (job->outSize == 0 || job->outSize > kMaxChunkCompressedSize)
                 return Status::output("chunk " + std::to_string(memberFirst + collectedChunks) +
                                       " does not fit the chunk table");

@@ -145,6 +145,15 @@ std::vector<uint8_t> encodeHeader(const MemberHeader &header)
     return out;
 }
 
+Status startsMember(ByteSource &source, uint64_t offset, bool &starts)
+{
+    uint8_t magic[2];
+    size_t got = 0;
+    Status s = source.readAt(offset, magic, sizeof magic, got);
+    starts = s.ok() && got == sizeof magic && magic[0] == 0x1f && magic[1] == 0x8b;
+    return s;
+}
+
 Status parseHeader(ByteSource &source, uint64_t offset, MemberHeader &header)
 {
     header = MemberHeader{};

@@ -62,6 +62,10 @@ constexpr size_t kTableOffset = 22;
 // RA subfield comes back with hasTable false: it is read as plain gzip.
 Status parseHeader(ByteSource &source, uint64_t offset, MemberHeader &header);
 
+// Whether the bytes at `offset` start a gzip member (1f 8b), so that what
+// follows the last member can be told from a damaged one.
+Status startsMember(ByteSource &source, uint64_t offset, bool &starts);
+
 inline void putLittle16(uint8_t *p, uint32_t v)
 {
     p[0] = static_cast<uint8_t>(v);

@@ -20,8 +20,7 @@
 
 namespace dz {
 
-template <class Job, class Worker>
-class OrderedPool {
+template <class Job, class Worker> class OrderedPool {
 public:
     OrderedPool(unsigned threads, size_t depth) : jobs_(depth), done_(depth, false)
     {

@@ -15,7 +15,7 @@ struct FileInfo {
     bool regular = false;
     bool directory = false;
     uint64_t size = 0;
-    int64_t modified = 0;     // seconds since 1970
+    int64_t modified = 0; // seconds since 1970
     int64_t modifiedNanos = 0;
     uint32_t permissions = 0; // the permission bits, to copy to an output
 };

@@ -138,8 +138,7 @@ constexpr DWORD kMaxStep = 1u << 30;
 
 // Virus scanners and indexers open fresh files for a moment without sharing
 // them; renaming or deleting then fails for a while, so it is tried again.
-template <typename Operation>
-bool retryWhileShared(Operation operation)
+template <typename Operation> bool retryWhileShared(Operation operation)
 {
     for (int attempt = 0;; ++attempt) {
         if (operation())
@@ -250,9 +249,9 @@ File File::standardOutput()
 int openForReading(const std::string &path, File &file)
 {
     // Shared every way, as on POSIX: others may read, write, rename or delete it meanwhile.
-    const HANDLE handle = CreateFileW(widePath(path).c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return lastError();
     file = File(fromHandle(handle), true);
@@ -303,8 +302,8 @@ int renameReplace(const std::string &from, const std::string &to)
 {
     const std::wstring source = widePath(from), target = widePath(to);
     return retryWhileShared([&] {
-               return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-           })
+        return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    })
                ? 0
                : lastError();
 }

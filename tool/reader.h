@@ -6,10 +6,11 @@
 // inflate chunks in parallel (with libdeflate where available) and the main
 // thread writes them in order and checks the member's CRC-32 and size. After
 // the chunks, only empty blocks may remain before the trailer. Members without
-// a table are inflated as one stream with zlib. Range extraction reads the
-// headers and the chunks the range touches, nothing else.
+// a table are inflated as one stream with zlib. Range extraction (range.cpp)
+// reads the headers and the chunks the range touches, nothing else.
 
 #include "format.h"
+#include "inflate.h"
 #include "io.h"
 
 #include <string>
@@ -40,8 +41,5 @@ Status listFile(ByteSource &source, const ReadSettings &settings, FileSummary &s
 
 // Writes uncompressed bytes [start, start + length) to `sink`, cut at the end of the data.
 Status extractRange(ByteSource &source, uint64_t start, uint64_t length, ByteSink &sink, const ReadSettings &settings);
-
-// Whether chunks can be inflated with libdeflate in this build.
-bool haveLibdeflate();
 
 } // namespace dz

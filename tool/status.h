@@ -10,11 +10,12 @@ namespace dz {
 // Kinds of failure; each has its own exit code so scripts can tell them apart.
 enum class Failure : int {
     None = 0,
-    Usage = 1,       // bad options or arguments
-    Input = 2,       // missing, non-regular, unreadable or changing input
-    Corrupt = 3,     // not gzip, or a bad header, table, chunk, CRC or size
-    Output = 4,      // output exists, cannot be created, or writing it failed
-    Interrupted = 5, // SIGINT or SIGTERM; the exit code is 128 + signal
+    Usage = 1,         // bad options or arguments
+    Input = 2,         // missing, non-regular, unreadable or changing input
+    Corrupt = 3,       // not gzip, or a bad header, table, chunk, CRC or size
+    Output = 4,        // output exists, cannot be created, or writing it failed
+    Memory = 5,        // out of memory, or zlib could not set up a stream
+    Interrupted = 128, // SIGINT or SIGTERM; the exit code is 128 + signal
 };
 
 class [[nodiscard]] Status {
@@ -25,6 +26,7 @@ public:
     static Status input(std::string m) { return {Failure::Input, std::move(m)}; }
     static Status corrupt(std::string m) { return {Failure::Corrupt, std::move(m)}; }
     static Status output(std::string m) { return {Failure::Output, std::move(m)}; }
+    static Status memory() { return {Failure::Memory, "out of memory"}; }
     static Status interrupted(int signalNumber, std::string m)
     {
         Status s{Failure::Interrupted, std::move(m)};
@@ -36,10 +38,7 @@ public:
     Failure kind() const { return kind_; }
     const std::string &message() const { return message_; }
 
-    int exitCode() const
-    {
-        return kind_ == Failure::Interrupted ? 128 + signal_ : static_cast<int>(kind_);
-    }
+    int exitCode() const { return kind_ == Failure::Interrupted ? 128 + signal_ : static_cast<int>(kind_); }
 
     // The same failure with context put in front of its message.
     Status within(const std::string &context) const

@@ -132,8 +132,8 @@ uint64_t buildCorpus(const fs::path &corpus, uint64_t target)
     if (fs::exists(corpus) && fs::file_size(corpus) == target)
         return target;
     std::vector<fs::path> files;
-    for (const char *root : {"/usr/share/man", "/usr/share/doc", "/usr/share/info", "/usr/share/dict",
-                             "/usr/share/common-licenses"}) {
+    for (const char *root :
+         {"/usr/share/man", "/usr/share/doc", "/usr/share/info", "/usr/share/dict", "/usr/share/common-licenses"}) {
         for (fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, error), end;
              !error && it != end; it.increment(error))
             if (it->is_regular_file(error) && !it->is_symlink(error))
@@ -186,7 +186,7 @@ bool sameContent(const fs::path &a, const fs::path &b)
 
 struct Tool {
     std::string label;
-    std::vector<std::string> compress;   // the file name is appended
+    std::vector<std::string> compress; // the file name is appended
     std::vector<std::string> decompress;
     std::vector<std::string> test;
     std::string suffix;
@@ -253,8 +253,11 @@ int main(int argc, char **argv)
     std::vector<Tool> tools = {
         {"gzip -9", {"gzip", "-9", "-k", "-f"}, {"gzip", "-d", "-k", "-f"}, {"gzip", "-t"}, ".gz"},
         {"pigz -9", {"pigz", "-9", "-k", "-f"}, {"pigz", "-d", "-k", "-f"}, {"pigz", "-t"}, ".gz"},
-        {"Debian dictzip", {"/usr/bin/dictzip", "-k", "-f"}, {"/usr/bin/dictzip", "-d", "-k", "-f"},
-         {"/usr/bin/dictzip", "-t"}, ".dz"},
+        {"Debian dictzip",
+         {"/usr/bin/dictzip", "-k", "-f"},
+         {"/usr/bin/dictzip", "-d", "-k", "-f"},
+         {"/usr/bin/dictzip", "-t"},
+         ".dz"},
         {"ours, 1 thread", {ours, "-j1", "-k", "-f"}, {ours, "-j1", "-d", "-k", "-f"}, {ours, "-j1", "-t"}, ".dz"},
         {"ours, all cores", {ours, "-k", "-f"}, {ours, "-d", "-k", "-f"}, {ours, "-t"}, ".dz"},
     };
@@ -304,13 +307,13 @@ int main(int argc, char **argv)
     const fs::path ourFile = cache / ("run-" + std::to_string(rows.size() - 1)) / "unpack/corpus.txt.dz";
     if (debian && oursAll) {
         const fs::path theirFile = cache / ("run-" + std::to_string(debian - rows.data())) / "unpack/corpus.txt.dz";
-        std::printf("\nagainst Debian's dictzip: compression %.2fx its throughput, output %+.3f%% (%s), "
-                    "decompression %.2fx, test %.2fx\n",
-                    debian->compress.seconds / oursAll->compress.seconds,
-                    100.0 * (double(oursAll->outputSize) - double(debian->outputSize)) / double(debian->outputSize),
-                    sameContent(ourFile, theirFile) ? "byte-identical" : "different bytes",
-                    debian->decompress.seconds / oursAll->decompress.seconds,
-                    debian->test.seconds / oursAll->test.seconds);
+        std::printf(
+            "\nagainst Debian's dictzip: compression %.2fx its throughput, output %+.3f%% (%s), "
+            "decompression %.2fx, test %.2fx\n",
+            debian->compress.seconds / oursAll->compress.seconds,
+            100.0 * (double(oursAll->outputSize) - double(debian->outputSize)) / double(debian->outputSize),
+            sameContent(ourFile, theirFile) ? "byte-identical" : "different bytes",
+            debian->decompress.seconds / oursAll->decompress.seconds, debian->test.seconds / oursAll->test.seconds);
     }
 
     // Range extracts: each one a whole process, against a process that does nothing.
@@ -336,10 +339,11 @@ int main(int argc, char **argv)
         const Measure extract = timeRuns(ranges, [&](int i) {
             return std::vector<std::string>{ours, "-s", std::to_string(starts[i]), "-e", "1000", "corpus.txt.dz"};
         });
-        std::printf("\n%d random 1,000-byte extracts: %.2f ms each (peak %.1f MB)%s; starting the program "
-                    "(-V): %.2f ms; ratio %.2f\n",
-                    ranges, extract.seconds * 1e3, extract.peakKb / 1024.0, extract.ok ? "" : " FAILED",
-                    start.seconds * 1e3, extract.seconds / start.seconds);
+        std::printf(
+            "\n%d random 1,000-byte extracts: %.2f ms each (peak %.1f MB)%s; starting the program "
+            "(-V): %.2f ms; ratio %.2f\n",
+            ranges, extract.seconds * 1e3, extract.peakKb / 1024.0, extract.ok ? "" : " FAILED", start.seconds * 1e3,
+            extract.seconds / start.seconds);
         // Checks one extract against the corpus itself.
         runProgram({ours, "-s", std::to_string(starts[0]), "-e", "1000", "corpus.txt.dz"}, dir,
                    (cache / "extract").c_str());
@@ -352,8 +356,8 @@ int main(int argc, char **argv)
         if (debian) {
             const int count = std::min(ranges, 20);
             const Measure theirs = timeRuns(count, [&](int i) {
-                return std::vector<std::string>{"/usr/bin/dictzip", "-d", "-c", "-s", std::to_string(starts[i]),
-                                                "-e", "1000", "corpus.txt.dz"};
+                return std::vector<std::string>{"/usr/bin/dictzip",        "-d", "-c",   "-s",
+                                                std::to_string(starts[i]), "-e", "1000", "corpus.txt.dz"};
             });
             std::printf("  Debian's dictzip, %d of the same extracts: %.2f ms each (peak %.1f MB)\n", count,
                         theirs.seconds * 1e3, theirs.peakKb / 1024.0);

@@ -20,7 +20,7 @@ const char editionText[] = "FreeBSD edition";
 const char editionText[] = "Unix edition";
 #endif
 
-const char applicationVersion[] = "0.1.0";
+const char applicationVersion[] = LEXPACK_VERSION;
 
 } // namespace
 

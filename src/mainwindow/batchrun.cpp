@@ -29,7 +29,8 @@ QString ratioText(qint64 oldSize, qint64 newSize)
 
 QString joined(const QString &first, const QString &second)
 {
-    return first.isEmpty() || second.isEmpty() ? first + second : first + QLatin1String("; ") + second;
+    return first.isEmpty() || second.isEmpty() ? first + second
+                                               : first + QLatin1String("; ") + second;
 }
 
 } // namespace
@@ -49,7 +50,9 @@ void MainForm::processFiles(const QStringList &paths)
     EventPump pump(this, rows);
     // Whole files are steps of barScale, so that at each file's start the bar stands
     // where a bar of one step per file would.
-    barScale = runner->tellsProgress() ? int(qMax<qsizetype>(1, qMin<qsizetype>(1000, INT_MAX / paths.size()))) : 1;
+    barScale = runner->tellsProgress()
+        ? int(qMax<qsizetype>(1, qMin<qsizetype>(1000, INT_MAX / paths.size())))
+        : 1;
     ui->progressBar->setMaximum(int(paths.size()) * barScale);
     ui->progressBar->setValue(0);
     ui->progressBar->show();
@@ -62,8 +65,9 @@ void MainForm::processFiles(const QStringList &paths)
     int counts[4] = {};
     qint64 saved = 0;
     for (int i = 0; i < paths.size() && busy(); ++i) {
-        ui->lInfo->setText(QStringLiteral("[%1/%2] processing %3...")
-                               .arg(QString::number(i + 1), QString::number(paths.size()), paths.at(i)));
+        ui->lInfo->setText(
+            QStringLiteral("[%1/%2] processing %3...")
+                .arg(QString::number(i + 1), QString::number(paths.size()), paths.at(i)));
         const Outcome outcome = runOne(paths.at(i), i, rows, pump, saved);
         ++counts[int(outcome)];
         if (outcome == Outcome::Cancelled)
@@ -72,13 +76,13 @@ void MainForm::processFiles(const QStringList &paths)
 
     ui->progressBar->hide();
     ui->pbCancel->hide();
-    ui->lInfo->setText((busy() ? QStringLiteral("Task finished") : QStringLiteral("Task cancelled")) +
-                       QStringLiteral(" \u2014 %1 done, %2 failed, %3 cancelled; %4 bytes %5")
-                           .arg(counts[int(Outcome::Done)])
-                           .arg(counts[int(Outcome::Failed)] + counts[int(Outcome::CannotOpen)])
-                           .arg(counts[int(Outcome::Cancelled)])
-                           .arg(qAbs(saved))
-                           .arg(saved < 0 ? QLatin1String("added") : QLatin1String("saved")));
+    ui->lInfo->setText((busy() ? QStringLiteral("Task finished") : QStringLiteral("Task cancelled"))
+                       + QStringLiteral(" \u2014 %1 done, %2 failed, %3 cancelled; %4 bytes %5")
+                             .arg(counts[int(Outcome::Done)])
+                             .arg(counts[int(Outcome::Failed)] + counts[int(Outcome::CannotOpen)])
+                             .arg(counts[int(Outcome::Cancelled)])
+                             .arg(qAbs(saved))
+                             .arg(saved < 0 ? QLatin1String("added") : QLatin1String("saved")));
     // The first failure's reason is shown at once, unless the user chose a row.
     rows.flush();
     for (int i = 0; i < ui->tvResult->topLevelItemCount() && !ui->tvResult->currentItem(); ++i) {
@@ -89,7 +93,8 @@ void MainForm::processFiles(const QStringList &paths)
     state = BatchState::Idle;
 }
 
-MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &rows, EventPump &pump, qint64 &saved)
+MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &rows,
+                                   EventPump &pump, qint64 &saved)
 {
     QTreeWidgetItem *row = rows.addRow(path);
     const QFileInfo info(path);
@@ -99,8 +104,9 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
     }
 
     rows.setText(row, StatusColumn,
-                 DictZip::direction(path) == DictZip::Decompress ? QStringLiteral("decompressing...")
-                                                                 : QStringLiteral("compressing..."));
+                 DictZip::direction(path) == DictZip::Decompress
+                     ? QStringLiteral("decompressing...")
+                     : QStringLiteral("compressing..."));
     rows.setColour(row, StatusColumn, Qt::darkBlue);
     const qint64 oldSize = info.size();
     rows.setText(row, OldSizeColumn, QString::number(oldSize));
@@ -151,7 +157,8 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
     const QString trashNote = runner->trashed().isEmpty()
         ? QString()
         : QStringLiteral("the previous %1 is in the Trash: %2")
-              .arg(QFileInfo(DictZip::outputName(path)).fileName(), QDir::toNativeSeparators(runner->trashed()));
+              .arg(QFileInfo(DictZip::outputName(path)).fileName(),
+                   QDir::toNativeSeparators(runner->trashed()));
     if (code == 0) {
         rows.setText(row, StatusColumn, QStringLiteral("done"));
         rows.setColour(row, StatusColumn, Qt::darkGreen);
@@ -159,7 +166,8 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
         rows.setNote(row, trashNote);
         return Outcome::Done;
     }
-    rows.setText(row, StatusColumn, stopped ? QStringLiteral("cancelled") : QStringLiteral("failed (%1)").arg(code));
+    rows.setText(row, StatusColumn,
+                 stopped ? QStringLiteral("cancelled") : QStringLiteral("failed (%1)").arg(code));
     rows.setColour(row, StatusColumn, Qt::darkRed);
     rows.setNote(row, stopped ? trashNote : joined(runner->message(), trashNote));
     return stopped ? Outcome::Cancelled : Outcome::Failed;

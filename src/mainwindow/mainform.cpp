@@ -30,7 +30,8 @@ MainForm::MainForm(QWidget *parent)
     details->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     details->hide();
     ui->verticalLayout->insertWidget(ui->verticalLayout->indexOf(ui->tvResult) + 1, details);
-    connect(ui->tvResult, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *row) { showDetails(row); });
+    connect(ui->tvResult, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *row) { showDetails(row); });
     connect(ui->tvResult, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *row) {
         if (row == ui->tvResult->currentItem())
             showDetails(row);

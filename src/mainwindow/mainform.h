@@ -45,7 +45,8 @@ private:
     enum class BatchState { Idle, Running, Stopping };
     enum class Outcome { CannotOpen, Done, Failed, Cancelled };
 
-    Outcome runOne(const QString &path, int index, ResultList &rows, EventPump &pump, qint64 &saved);
+    Outcome runOne(const QString &path, int index, ResultList &rows, EventPump &pump,
+                   qint64 &saved);
     // Rows (see rowdetails.cpp): the selected row's note below the list, and its menu.
     void showDetails(QTreeWidgetItem *row);
     QMenu *rowMenu(QTreeWidgetItem *row);

@@ -8,7 +8,14 @@
 class QTreeWidget;
 class QTreeWidgetItem;
 
-enum ResultColumn { FileColumn, StatusColumn, OldSizeColumn, NewSizeColumn, RatioColumn, ResultColumnCount };
+enum ResultColumn {
+    FileColumn,
+    StatusColumn,
+    OldSizeColumn,
+    NewSizeColumn,
+    RatioColumn,
+    ResultColumnCount
+};
 // A row's note (why it failed, where a replaced file went), stored on its File column.
 const int NoteRole = Qt::UserRole;
 

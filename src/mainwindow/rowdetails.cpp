@@ -27,9 +27,12 @@ QMenu *MainForm::rowMenu(QTreeWidgetItem *row)
     const QString path = row->text(FileColumn);
     const QString note = row->data(FileColumn, NoteRole).toString();
     auto *menu = new QMenu(this);
-    menu->addAction(tr("Open containing folder"), this, [path] {
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
-        })->setEnabled(!path.isEmpty());
+    menu->addAction(tr("Open containing folder"), this,
+                    [path] {
+                        QDesktopServices::openUrl(
+                            QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+                    })
+        ->setEnabled(!path.isEmpty());
     menu->addAction(tr("Copy path"), this, [path] { QGuiApplication::clipboard()->setText(path); });
     menu->addAction(tr("Copy error"), this, [note] { QGuiApplication::clipboard()->setText(note); })
         ->setEnabled(!note.isEmpty() && row->text(StatusColumn) != QLatin1String("done"));
@@ -41,6 +44,6 @@ QMenu *MainForm::rowMenu(QTreeWidgetItem *row)
 void MainForm::noteMissingTool()
 {
     if (!runner->toolFound())
-        ui->lInfo->setText(ui->lInfo->text() + QStringLiteral(" \u2014 compressor not found: ") +
-                           QDir::toNativeSeparators(runner->program()));
+        ui->lInfo->setText(ui->lInfo->text() + QStringLiteral(" \u2014 compressor not found: ")
+                           + QDir::toNativeSeparators(runner->program()));
 }

@@ -37,7 +37,8 @@ DictZip::DictZip(QObject *parent)
     connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
             startFailed = true;
-            lastMessage = QStringLiteral("cannot start %1: %2").arg(toolPath, process.errorString());
+            lastMessage =
+                QStringLiteral("cannot start %1: %2").arg(toolPath, process.errorString());
         }
     });
     connect(&process, &QProcess::started, this, [this] { pid = process.processId(); });
@@ -134,12 +135,13 @@ bool DictZip::moveOldOutputToTrash()
         // Qt 6.4 on Linux, finding no trash folder, takes the current folder for one.
         QFile::rename(trashed, output);
         const QDir fakeTrash(QFileInfo(QFileInfo(trashed).path()).path());
-        QFile::remove(fakeTrash.filePath(QLatin1String("info/") + QFileInfo(trashed).fileName() +
-                                         QLatin1String(".trashinfo")));
+        QFile::remove(fakeTrash.filePath(QLatin1String("info/") + QFileInfo(trashed).fileName()
+                                         + QLatin1String(".trashinfo")));
         fakeTrash.rmdir(QStringLiteral("files"));
         fakeTrash.rmdir(QStringLiteral("info"));
     }
-    lastMessage = QStringLiteral("not replaced: %1 exists and cannot be moved to the Trash").arg(output);
+    lastMessage =
+        QStringLiteral("not replaced: %1 exists and cannot be moved to the Trash").arg(output);
     return false;
 }
 
@@ -156,7 +158,8 @@ void DictZip::readOutput()
 {
     pendingLine += process.readAll();
     const bool ended = process.state() == QProcess::NotRunning;
-    for (qsizetype end; (end = pendingLine.indexOf('\n')) >= 0 || (ended && !pendingLine.isEmpty());) {
+    for (qsizetype end;
+         (end = pendingLine.indexOf('\n')) >= 0 || (ended && !pendingLine.isEmpty());) {
         if (end < 0)
             end = pendingLine.size();
         const QByteArray line = pendingLine.left(end).trimmed();
@@ -167,7 +170,9 @@ void DictZip::readOutput()
             inputSize = numbers.at(1).toLongLong();
         } else if (!line.isEmpty()) {
             // A hint may follow the reason ("Try ... for help"): the last lines are kept.
-            printed = (printed + QString::fromLocal8Bit(line)).mid(printed.size() > 2 ? 1 : 0);
+            printed << QString::fromLocal8Bit(line);
+            if (printed.size() > 3)
+                printed.removeFirst();
             lastMessage = printed.join(QLatin1Char('\n'));
         }
     }

@@ -22,7 +22,11 @@
 // Calls `paint` whenever `widget` is about to paint.
 struct OnPaint : QObject
 {
-    OnPaint(QWidget *widget, std::function<void()> paint) : paint(std::move(paint)) { widget->installEventFilter(this); }
+    OnPaint(QWidget *widget, std::function<void()> paint)
+        : paint(std::move(paint))
+    {
+        widget->installEventFilter(this);
+    }
     bool eventFilter(QObject *, QEvent *event) override { return event->type() == QEvent::Paint && (paint(), false); }
     std::function<void()> paint;
 };
@@ -35,7 +39,9 @@ class TestBatchRun : public QObject
     std::unique_ptr<MainForm> window;
 
     QString makeFile(const QString &name, qint64 size, const QByteArray &fake = {})
-    { return writeInput(dir->filePath(name), size, fake); }
+    {
+        return writeInput(dir->filePath(name), size, fake);
+    }
     QStringList toolRuns() const { return ::toolRuns(dir->filePath("runs.log")); }
     QTreeWidget *list() const { return child<QTreeWidget>(*window, "tvResult"); }
     QTreeWidgetItem *row(int i) const { return list()->topLevelItem(i); }
@@ -127,8 +133,9 @@ private slots:
         QVERIFY(!row(1)->data(1, Qt::ForegroundRole).isValid());
         QCOMPARE(toolRuns().size(), 2);
         // Set twice, 0 at the start and 2 for the third path, never to the maximum 4.
-        QCOMPARE(QList<int>({int(values.size()), values.at(0).at(0).toInt(), values.at(1).at(0).toInt(), bar->maximum()}),
-                 QList<int>({2, 0, 2, 4}));
+        QCOMPARE(
+            QList<int>({int(values.size()), values.at(0).at(0).toInt(), values.at(1).at(0).toInt(), bar->maximum()}),
+            QList<int>({2, 0, 2, 4}));
         QCOMPARE(info(), QStringLiteral("Task finished — 2 done, 2 failed, 0 cancelled; 0 bytes saved"));
 
         // An empty list changes nothing at all.
@@ -152,10 +159,11 @@ private slots:
             if (list()->topLevelItemCount() == 2 && !seen)
                 seen = true, paintedEarly = row(1)->text(3).isEmpty();
         });
-        During untick([&] { return polled(1); }, [&] {
-            click("cbKeepFiles");
-            hold.remove(); // the run may end now
-        });
+        During untick([&] { return polled(1); },
+                      [&] {
+                          click("cbKeepFiles");
+                          hold.remove(); // the run may end now
+                      });
         window->processFiles(paths);
 
         QVERIFY(paintedEarly);
@@ -225,8 +233,8 @@ private slots:
         QTest::newRow("compress over an old .dz") << "a.dsl" << QByteArray() << true << "done";
         QTest::newRow("decompress over an edited file") << "b.dsl.dz" << QByteArray() << true << "done";
         QTest::newRow("no Trash: nothing runs") << "c.dsl" << QByteArray() << false << "failed (-1)";
-        QTest::newRow("killed: no partial output") << "d.dsl.dz" << QByteArray("sleep_ms=30000\nignore_term=1")
-                                                   << true << "cancelled";
+        QTest::newRow("killed: no partial output")
+            << "d.dsl.dz" << QByteArray("sleep_ms=30000\nignore_term=1") << true << "cancelled";
     }
     // The file a run replaces is in the Trash, or where no Trash can take it, left alone.
     void replace()
@@ -269,11 +277,12 @@ private slots:
         QCOMPARE(info(), QStringLiteral("Task finished — 1 done, 1 failed, 0 cancelled; 600 bytes saved"));
         QCOMPARE(QStringList({row(1)->toolTip(0), row(1)->toolTip(1), child<QLabel>(*window, "lDetails")->text()}),
                  QStringList({bad, why, why}));
-        During menu([] { return QApplication::activePopupWidget(); }, [] {
-            auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-            popup->actions().at(2)->trigger(); // "Copy error"
-            popup->close();
-        });
+        During menu([] { return QApplication::activePopupWidget(); },
+                    [] {
+                        auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                        popup->actions().at(2)->trigger(); // "Copy error"
+                        popup->close();
+                    });
         emit list()->customContextMenuRequested(list()->visualItemRect(row(1)).center());
         QCOMPARE(QGuiApplication::clipboard()->text(), why);
     }
@@ -316,9 +325,9 @@ private slots:
         QTimer::singleShot(0, window.get(), [&] { window->processFiles({path}); });
         During close([&] { return polled(0); },
                      [&] {
-                         how == 0   ? click("pbExit")
-                         : how == 1 ? QTest::keyClick(window.get(), Qt::Key_Escape)
-                                    : void(window->close());
+                         how == 0       ? click("pbExit")
+                             : how == 1 ? QTest::keyClick(window.get(), Qt::Key_Escape)
+                                        : void(window->close());
                      });
         QTimer::singleShot(20000, &close, [] { QCoreApplication::exit(99); });
         QCOMPARE(QCoreApplication::exec(), 0);
@@ -345,16 +354,18 @@ private slots:
         QFile hold(first + ".hold");
         QVERIFY(hold.open(QIODevice::WriteOnly));
         bool accepted = true, dialogShown = false;
-        During dialog([] { return QApplication::activeModalWidget(); }, [&] {
-            dialogShown = true;
-            QApplication::activeModalWidget()->close();
-        });
+        During dialog([] { return QApplication::activeModalWidget(); },
+                      [&] {
+                          dialogShown = true;
+                          QApplication::activeModalWidget()->close();
+                      });
         During cancel([&] { return cancelFirst && polled(0); }, [&] { click("pbCancel"); });
-        During late([&] { return polled(0) && cancel.fired == cancelFirst; }, [&] {
-            accepted = dragAndDrop(*window, {QUrl::fromLocalFile(makeFile("late.dsl", 1))});
-            child<QPushButton>(*window, "pbOpenFile")->click();
-            hold.remove();
-        });
+        During late([&] { return polled(0) && cancel.fired == cancelFirst; },
+                    [&] {
+                        accepted = dragAndDrop(*window, {QUrl::fromLocalFile(makeFile("late.dsl", 1))});
+                        child<QPushButton>(*window, "pbOpenFile")->click();
+                        hold.remove();
+                    });
         window->processFiles({first});
 
         QVERIFY(late.fired);

@@ -70,7 +70,9 @@ int main(int argc, char **argv)
     std::map<std::string, long long> settings;
     for (const auto &[key, value] : text)
         settings[key] = std::atoll(value.c_str());
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (input.empty() || stat(input.c_str(), &info) != 0)
         return 2;
 
@@ -83,7 +85,8 @@ int main(int argc, char **argv)
     FILE *file = std::fopen(output.c_str(), "wb");
     for (long long step = 1; file && step <= steps; ++step) {
         if (progress)
-            std::fprintf(stderr, "progress %lld %lld\n", (long long)info.st_size * (step - 1) / steps, (long long)info.st_size);
+            std::fprintf(stderr, "progress %lld %lld\n", (long long)info.st_size * (step - 1) / steps,
+                         (long long)info.st_size);
         std::this_thread::sleep_for(std::chrono::milliseconds(settings["sleep_ms"] / steps));
         if (ftruncate(fileno(file), bytes * step / steps) != 0)
             return 3;

@@ -1,7 +1,6 @@
 #pragma once
-// A very small test harness: TEST(name) registers a case, CHECK records a
-// failure with its file and line and goes on, SKIP ends a case as skipped.
-// The program prints one line per case and "N passed, N failed, N skipped".
+// A very small test harness: TEST(name) registers a case, and CHECK prints a
+// failure with its line and goes on.
 
 #include <cstdio>
 #include <cstring>
@@ -10,65 +9,42 @@
 
 namespace check {
 
-struct Case {
-    const char *name;
-    void (*body)();
-};
-struct Skip {
-    std::string reason;
-};
-inline std::vector<Case> &cases()
-{
-    static std::vector<Case> all;
-    return all;
-}
-inline int failuresInCase = 0;
+inline std::vector<std::pair<const char *, void (*)()>> cases;
+inline int failures = 0;
 
 struct Register {
-    Register(const char *name, void (*body)()) { cases().push_back({name, body}); }
+    Register(const char *name, void (*body)()) { cases.push_back({name, body}); }
 };
 
-inline bool report(bool ok, const char *expression, const char *file, int line, const std::string &context)
+inline bool report(bool ok, const char *what, int line, const std::string &context)
 {
     if (!ok)
-        std::printf("  %s:%d: CHECK(%s) failed%s%s\n", file, line, expression, context.empty() ? "" : ": ",
-                    context.c_str());
-    failuresInCase += !ok;
+        std::printf("  line %d: %s failed %s\n", line, what, context.c_str());
+    failures += !ok;
     return ok;
 }
 
-// Runs every case, or those whose name contains argv[1].
-inline int runAll(int argc, char **argv)
+// Runs every case, or those whose name holds argv[1].
+inline int runAll(int argc = 1, char **argv = nullptr)
 {
-    static const char *const verdicts[] = {"PASS", "FAIL", "SKIP"};
-    int counts[3] = {};
-    for (const Case &c : cases()) {
-        if (argc > 1 && !std::strstr(c.name, argv[1]))
+    int failed = 0;
+    for (const auto &[name, body] : cases) {
+        if (argc > 1 && !std::strstr(name, argv[1]))
             continue;
-        failuresInCase = 0;
-        std::string skip;
-        try {
-            c.body();
-        } catch (const Skip &s) {
-            skip = " (" + s.reason + ")";
-        }
-        const int verdict = failuresInCase ? 1 : skip.empty() ? 0 : 2;
-        ++counts[verdict];
-        std::printf("%s %s%s\n", verdicts[verdict], c.name, skip.c_str());
+        const int before = failures;
+        body();
+        failed += failures > before;
+        std::printf("%s %s\n", failures > before ? "FAIL" : "PASS", name);
         std::fflush(stdout);
     }
-    std::printf("%d passed, %d failed, %d skipped\n", counts[0], counts[1], counts[2]);
-    return counts[1] ? 1 : 0;
+    return failed ? 1 : 0;
 }
 
 } // namespace check
 
-#define TEST(name)                                                \
-    static void name();                                           \
-    static const check::Register name##Registered(#name, name);   \
+#define TEST(name)                                              \
+    static void name();                                         \
+    static const check::Register name##Registered(#name, name); \
     static void name()
-
-#define CHECK(condition) check::report(static_cast<bool>(condition), #condition, __FILE__, __LINE__, "")
-#define CHECK_MSG(condition, context) \
-    check::report(static_cast<bool>(condition), #condition, __FILE__, __LINE__, (context))
-#define SKIP(reason) throw check::Skip{reason}
+#define CHECK_MSG(condition, context) check::report(static_cast<bool>(condition), #condition, __LINE__, (context))
+#define CHECK(condition) CHECK_MSG(condition, "")

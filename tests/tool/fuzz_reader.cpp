@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::vector<uint8_t> &bytes = whole.bytes;
     const uint64_t from = std::min<uint64_t>(start, bytes.size()), to = std::min<uint64_t>(bytes.size(), from + length);
     if (viaZlib.bytes != bytes || !listedOk || listed.uncompressedSize != bytes.size() || !everythingOk ||
-        everything.bytes != bytes || !partOk || part.bytes != std::vector<uint8_t>(bytes.begin() + from, bytes.begin() + to))
+        everything.bytes != bytes || !partOk ||
+        part.bytes != std::vector<uint8_t>(bytes.begin() + from, bytes.begin() + to))
         std::abort();
     return 0;
 }

@@ -1,6 +1,5 @@
 #pragma once
-// Deterministic test inputs: text made of words, and incompressible bytes;
-// and the part of some data that a range asks for.
+// Deterministic test inputs, and the part of some data that a range asks for.
 
 #include <algorithm>
 #include <cstdint>
@@ -11,37 +10,19 @@ using Bytes = std::vector<uint8_t>;
 
 namespace testdata {
 
-inline uint32_t nextRandom(uint32_t &state)
+// Lines of dictionary words, or incompressible bytes; the same for the same seed.
+inline Bytes text(size_t size, uint32_t seed = 1, bool random = false)
 {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    return state;
-}
-
-inline Bytes text(size_t size, uint32_t seed = 1)
-{
-    static const char *const words[] = {"dictionary", "headword", "the",    "of",     "translation", "entry",
-                                        "noun",       "verb",     "a",      "plural", "see",         "also",
-                                        "archaic",    "meaning",  "origin", "usage",  "example",     "[m1]"};
+    static const char *const words[] = {"dictionary ", "headword ", "the ", "of ", "noun ", "see also ", "[m1] "};
     Bytes out;
-    out.reserve(size + 16);
-    uint32_t state = seed * 2654435761u + 1;
-    while (out.size() < size) {
-        const std::string word = words[nextRandom(state) % (sizeof words / sizeof *words)];
+    for (uint32_t state = seed * 2654435761u + 1; out.size() < size;) {
+        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+        const std::string word = random ? std::string(1, char(state >> 24)) : words[state % 7];
         out.insert(out.end(), word.begin(), word.end());
-        out.push_back(nextRandom(state) % 9 == 0 ? '\n' : ' ');
+        if (!random && state % 9 == 0)
+            out.back() = '\n';
     }
     out.resize(size);
-    return out;
-}
-
-inline Bytes random(size_t size, uint32_t seed = 7)
-{
-    Bytes out(size);
-    uint32_t state = seed * 2246822519u + 3;
-    for (uint8_t &b : out)
-        b = static_cast<uint8_t>(nextRandom(state) >> 24);
     return out;
 }
 

@@ -29,10 +29,24 @@ QStringList texts(const MainForm &window)
     return all;
 }
 
-const QStringList english{"Lexpack - Lexpacker", "Open...", "Ctrl+O", "Keep original file(s)", "", "About...", "F1",
-                          "Exit", "Ctrl+Q", "Cancel", "",
-                          "Use Open button or drag and drop files you want to (de)compress over the window", "Ready",
-                          "File", "Status", "Old size", "New size", "%"};
+const QStringList english{"Lexpack - Lexpacker",
+                          "Open...",
+                          "Ctrl+O",
+                          "Keep original file(s)",
+                          "",
+                          "About...",
+                          "F1",
+                          "Exit",
+                          "Ctrl+Q",
+                          "Cancel",
+                          "",
+                          "Use Open button or drag and drop files you want to (de)compress over the window",
+                          "Ready",
+                          "File",
+                          "Status",
+                          "Old size",
+                          "New size",
+                          "%"};
 
 } // namespace
 
@@ -56,8 +70,8 @@ private slots:
         QCOMPARE(texts(window),
                  (QStringList{"Lexpack - Wörterbuchpacker", "Öffnen...", "Alt+F", "Originaldatei(en) behalten", "",
                               "Über...", "F2", "Beenden", "Ctrl+B", "Abbrechen", "",
-                              "Dateien öffnen oder auf das Fenster ziehen", "Bereit", "File", "Zustand",
-                              "Alte Größe", "Neue Größe", "v. H."}));
+                              "Dateien öffnen oder auf das Fenster ziehen", "Bereit", "File", "Zustand", "Alte Größe",
+                              "Neue Größe", "v. H."}));
         QVERIFY(QCoreApplication::removeTranslator(&german));
         QCoreApplication::sendEvent(&window, &change);
         QCOMPARE(texts(window), english);
@@ -69,8 +83,9 @@ private slots:
         QTemporaryDir dir;
         const QString a = writeInput(dir.filePath("a.dsl"), 10), b = writeInput(dir.filePath("b.dz"), 10);
         MainForm window;
-        QVERIFY(dragAndDrop(window, {QUrl::fromLocalFile(b), QUrl::fromLocalFile(a), QUrl::fromLocalFile(b),
-                                     QUrl("https://example.org/"), QUrl::fromLocalFile(dir.path())}));
+        QVERIFY(dragAndDrop(window,
+                            {QUrl::fromLocalFile(b), QUrl::fromLocalFile(a), QUrl::fromLocalFile(b),
+                             QUrl("https://example.org/"), QUrl::fromLocalFile(dir.path())}));
         QStringList paths;
         for (int row = 0; row < 5; ++row)
             paths << child<QTreeWidget>(window, "tvResult")->topLevelItem(row)->text(0);

@@ -1,0 +1,83 @@
+#pragma once
+// Inflating: single chunks of a table member (zlib or libdeflate, chosen at
+// run time), and whole deflate streams read piece by piece (zlib).
+
+#include "format.h"
+#include "io.h"
+
+#include <zlib.h>
+
+struct libdeflate_decompressor;
+
+namespace dz {
+
+// A raw inflate stream that ends itself.
+class ZlibInflate {
+public:
+    ZlibInflate() { ready_ = inflateInit2(&stream, -15) == Z_OK; }
+    ~ZlibInflate()
+    {
+        if (ready_)
+            inflateEnd(&stream);
+    }
+    ZlibInflate(const ZlibInflate &) = delete;
+    ZlibInflate &operator=(const ZlibInflate &) = delete;
+    bool ready() const { return ready_; }
+
+    z_stream stream{};
+
+private:
+    bool ready_ = false;
+};
+
+struct ChunkResult {
+    size_t produced = 0;
+    bool endedStream = false; // the chunk carried the member's final block
+};
+
+// Per-thread state to inflate single chunks.
+class ChunkInflater {
+public:
+    ChunkInflater();
+    ~ChunkInflater();
+    ChunkInflater(const ChunkInflater &) = delete;
+    ChunkInflater &operator=(const ChunkInflater &) = delete;
+
+    // Inflates chunk `index` of a member from `data`, which has two spare bytes
+    // after its `size`, and checks that it is whole: a full chunk length unless
+    // it is the last, ending on a block boundary, and the final block only in
+    // the last chunk. `out` holds a chunk length.
+    Status inflateChunk(const MemberHeader &header, size_t index, uint8_t *data, size_t size, bool useLibdeflate,
+                        uint8_t *out, ChunkResult &result);
+
+private:
+    // Both inflate `size` bytes and the empty final block after them; `consumed`
+    // is size + 2 when the chunk ends on a block boundary, size when it carries
+    // the final block itself.
+    Status inflateZlib(const uint8_t *data, size_t size, uint8_t *out, size_t capacity, size_t &consumed,
+                       size_t &produced);
+#ifdef DICTZIP_HAVE_LIBDEFLATE
+    Status inflateLibdeflate(const uint8_t *data, size_t size, uint8_t *out, size_t capacity, size_t &consumed,
+                             size_t &produced);
+    libdeflate_decompressor *libdeflate_ = nullptr;
+#endif
+    ZlibInflate zlib_;
+};
+
+struct StreamResult {
+    uint32_t crc = 0;
+    uint64_t size = 0;
+    uint64_t end = 0;     // first byte after the deflate stream
+    bool stopped = false; // stopped early, at `stopAfter` bytes of output
+};
+
+// Inflates a deflate stream from `position` to its end, or until `stopAfter`
+// bytes are out. With `outputAllowed` false the stream must hold empty blocks
+// only (a table member's tail). `sink` may be null.
+Status inflateStream(ByteSource &source, uint64_t position, ByteSink *sink, bool outputAllowed, uint64_t stopAfter,
+                     const Poll &poll, StreamResult &result);
+
+// Whether chunks can be inflated with libdeflate in this build.
+bool haveLibdeflate();
+
+} // namespace dz

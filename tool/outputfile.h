@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform.h"
+#include "status.h"
+
+#include <string>
+
+namespace dz {
+
+// An output file written under its final name. A file that stood there before
+// is moved aside in the same folder first (as NAME.dictzip-old-PID) and comes
+// back if the run fails; it is removed only once the new file is complete.
+class OutputFile {
+public:
+    explicit OutputFile(std::string path) : path_(std::move(path)) {}
+    ~OutputFile() { abandon(); }
+    OutputFile(const OutputFile &) = delete;
+    OutputFile &operator=(const OutputFile &) = delete;
+
+    const std::string &path() const { return path_; }
+    platform::File &file() { return file_; }
+    bool replacesOld() const { return !backup_.empty(); }
+
+    // Creates the file; an existing one is an error unless `force`.
+    Status create(bool force);
+
+    // Finishes the file. `durable` makes it reach the disk before anything is
+    // deleted on its account; `modified` < 0 leaves the time as it is.
+    Status commit(bool durable, uint32_t permissions, int64_t modified);
+
+    // Removes a partial output and puts back the file it replaced.
+    void abandon();
+
+private:
+    std::string path_;
+    std::string backup_;
+    platform::File file_;
+    bool created_ = false;
+    bool committed_ = false;
+};
+
+} // namespace dz
