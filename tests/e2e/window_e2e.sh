@@ -76,22 +76,55 @@ cmp -s "$work/en-de.dsl" "$work/en-de.dsl.orig" || fail "the kept original en-de
 [ -f "$work/other.dsl.dz" ] || fail "the kept original other.dsl.dz went"
 
 # A second batch in ~/dictionaries: the .dz it replaces goes to the Trash with its old
-# content, and a damaged file fails, its reason shown under the list in the picture.
+# content, the bar moves within the large file, and a damaged file fails with its reason,
+# which the picture shows under the list.
 dicts="$home/dictionaries"
-make_dsl "$dicts/en-fr.dsl" 20000
+make_dsl "$work/part.dsl" 300000
+for i in 1 2 3 4 5; do cat "$work/part.dsl"; done > "$dicts/en-fr.dsl"
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
-head -c 4096 /dev/urandom > "$dicts/broken.dict.dz"
+head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz"
 focus "$window"
 xdotool key --window "$window" ctrl+o
 dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
 [ -n "$dialog" ] || fail "the open dialog did not appear for the second batch"
 focus "$dialog"
-xdotool type --delay 5 "\"$dicts/en-fr.dsl\" \"$dicts/broken.dict.dz\" "
+xdotool type --delay 5 "$dicts/"
 xdotool key Return
+sleep 0.5 # the dialog shows the folder
+xdotool type --delay 5 '"en-fr.dsl" "damaged.dsl.dz" '
+xdotool key Return
+
+# The filled share of the bar in a picture of the window, in percent: in the bottom strip,
+# the row with the longest run of blue chunk and white groove.
+bar_fill() {
+    convert "$1" -gravity South -crop 0x40+0+0 +repage txt:- | awk -F'[ ,:()]+' '
+        NR > 1 { blue[$1, $2] = $5 > $3 + 60 && $5 > 150; white[$1, $2] = $3 >= 248 && $4 >= 248 && $5 >= 248
+                 if ($1 > w) w = $1; if ($2 > h) h = $2 }
+        END { for (y = 0; y <= h; y++) {
+                  for (x = 0; x <= w && !blue[x, y]; x++);
+                  for (b = 0; blue[x, y]; x++) b++
+                  for (skip = 0; skip < 3 && !white[x, y]; skip++) x++
+                  for (g = 0; white[x, y]; x++) g++
+                  if (b > 0 && b + g > span) { span = b + g; fill = 100 * b / span }
+              }
+              printf "%d\n", fill }'
+}
+# Midway through en-fr.dsl the compressor is held, and the bar must stand above 0 and below
+# one file's worth (half the bar for two files).
+grown() { [ "$(stat -c %s "$dicts/en-fr.dsl.dz" 2>/dev/null || echo 0)" -gt 3000000 ]; }
+wait_for 60 grown || fail "en-fr.dsl.dz did not grow"
+tool_pid=$(pgrep -P "$app_pid" -x dictzip) || fail "the compressor ended before it could be held midway"
+kill -STOP "$tool_pid"
+fill=0
+bar_midway() { import -window "$window" "$work/bar.png" && fill=$(bar_fill "$work/bar.png") && [ "$fill" -gt 0 ] && [ "$fill" -lt 48 ]; }
+wait_for 10 bar_midway; midway=$?
+kill -CONT "$tool_pid"
+[ "$midway" -eq 0 ] || fail "midway through en-fr.dsl the bar stood at $fill%, not between 0 and one file's worth"
+
 wait_for 60 same_as "$dicts/en-fr.dsl.dz" "$dicts/en-fr.dsl" || fail "en-fr.dsl.dz did not replace the old one"
 echo "an older en-fr.dsl.dz" | cmp -s - "$home/.local/share/Trash/files/en-fr.dsl.dz" ||
     fail "the replaced en-fr.dsl.dz is not in the Trash with its old content"
-[ -f "$dicts/broken.dict.dz" ] && [ ! -e "$dicts/broken.dict" ] || fail "the damaged file's run left the folder changed"
+[ -f "$dicts/damaged.dsl.dz" ] && [ ! -e "$dicts/damaged.dsl" ] || fail "the damaged file's run changed the folder"
 sleep 1 # the failed row and its reason painted for the picture
 [ -z "$screenshot" ] || import -window "$window" "$screenshot" || fail "could not take a screenshot"
 
