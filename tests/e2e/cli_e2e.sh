@@ -1,38 +1,24 @@
 #!/usr/bin/env bash
-# The command line: help, version and a bad option answered with no display, and
-# `lexpack a.txt b.dz` in a virtual X display batching both files with no key pressed.
-#
-# usage: cli_e2e.sh BINDIR WORKDIR
+# Help, version and a bad option with no display; then `lexpack a.txt b.dz` in a virtual
+# X display batches both files with no key pressed.   usage: cli_e2e.sh BINDIR WORKDIR
 set -uo pipefail
 bindir=$(cd "$1" && pwd)
-work=$2
-for tool in Xvfb gzip cmp; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-rm -rf "$work" && mkdir -p "$work" && work=$(cd "$work" && pwd)
-xvfb_pid="" app_pid=""
-trap '[ -n "$app_pid" ] && kill $app_pid 2>/dev/null; [ -n "$xvfb_pid" ] && kill $xvfb_pid 2>/dev/null; wait 2>/dev/null' EXIT
-fail() { echo "FAIL: $*"; ls -l "$work"; cat "$work/app.log" 2>/dev/null; exit 1; }
+rm -rf "$2" && mkdir -p "$2" && work=$(cd "$2" && pwd) && cd "$work" || exit 1
+command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
+trap 'kill $(jobs -p) 2>/dev/null; wait' EXIT
+fail() { echo "FAIL: $*"; ls -l; cat out err app.log 2>/dev/null; exit 1; }
 
-# Answered before any window system is touched: no display, no platform named.
-cli() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$bindir/lexpack" "$@" >"$work/out" 2>"$work/err"; }
-cli --version; [ $? -eq 0 ] && grep -q '^lexpack [0-9.]*, compressor: dictzip ' "$work/out" || fail "--version: $(cat "$work/out" "$work/err")"
-cli -h; [ $? -eq 0 ] && grep -q 'Usage: .*lexpack \[options\] \[FILE\.\.\.\]' "$work/out" || fail "-h: $(cat "$work/out" "$work/err")"
-cli --no-such-option a.txt; [ $? -eq 1 ] && [ ! -s "$work/out" ] && head -n1 "$work/err" | grep -q 'no-such-option' \
-    && grep -q '^Usage: ' "$work/err" || fail "a bad option: $(cat "$work/out" "$work/err")"
+cli() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$bindir/lexpack" "$@" >out 2>err; echo $?; }
+[ "$(cli --version)" = 0 ] && grep -q '^lexpack [0-9.]*, compressor: dictzip ' out || fail "--version"
+[ "$(cli -h)" = 0 ] && grep -q 'Usage: .*lexpack \[options\] \[FILE\.\.\.\]' out || fail "-h"
+[ "$(cli --bad a.txt)" = 1 ] && [ ! -s out ] && grep -q "'bad'" err && grep -q '^Usage: ' err || fail "a bad option"
 
-# Relative names, against the directory the program is started in.
-seq 1 200000 > "$work/a.txt" && cp "$work/a.txt" "$work/a.orig"
-seq 7 90000 > "$work/b" && cp "$work/b" "$work/b.orig" && "$bindir/dictzip" "$work/b" || fail "could not make b.dz"
-exec 5> "$work/display"
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.2; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-(cd "$work" && exec env DISPLAY=":$(head -n1 display)" QT_QPA_PLATFORM=xcb timeout 60 "$bindir/lexpack" a.txt b.dz) > "$work/app.log" 2>&1 &
-app_pid=$!
-done_ok() { gzip -dc "$work/a.txt.dz" 2>/dev/null | cmp -s - "$work/a.orig" && cmp -s "$work/b" "$work/b.orig"; }
-for _ in $(seq 300); do done_ok && break; kill -0 $app_pid 2>/dev/null || break; sleep 0.2; done
-done_ok || fail "a.txt.dz and b were not both made from the command line"
-cmp -s "$work/a.txt" "$work/a.orig" && [ -f "$work/b.dz" ] || fail "an original went although \"Keep original file(s)\" is ticked"
+seq 1 200000 > a.txt && seq 7 90000 > b && cp a.txt a.orig && cp b b.orig && "$bindir/dictzip" b || fail "no b.dz"
+Xvfb -displayfd 5 -screen 0 800x600x24 -nolisten tcp 5>display 2>/dev/null &
+timeout 20 bash -c 'until [ -s display ]; do sleep 0.2; done' || fail "Xvfb did not start"
+DISPLAY=":$(head -n1 display)" QT_QPA_PLATFORM=xcb timeout 60 "$bindir/lexpack" a.txt b.dz >app.log 2>&1 &
+made() { gzip -dc a.txt.dz 2>/dev/null | cmp -s - a.orig && cmp -s b b.orig; }
+for _ in $(seq 300); do made && break; sleep 0.2; done
+made || fail "a.txt.dz and b were not both made from the command line"
+cmp -s a.txt a.orig && [ -f b.dz ] || fail "an original went although \"Keep original file(s)\" is ticked"
 echo "command line checks passed"
