@@ -39,11 +39,13 @@ private slots:
         MainForm window;
         QStringList shown{window.windowTitle(), child<QPushButton>(window, "pbOpenFile")->text(),
                           child<QLabel>(window, "lInfo")->text()};
-        ModalAnswer answer([&](QWidget *dialog) {
-            for (QAbstractButton *button : child<QDialogButtonBox>(*dialog, "buttonBox")->buttons())
-                shown << button->text();
-            dialog->close();
-        });
+        During answer([] { return QApplication::activeModalWidget() != nullptr; },
+                      [&] {
+                          QWidget *dialog = QApplication::activeModalWidget();
+                          for (QAbstractButton *button : child<QDialogButtonBox>(*dialog, "buttonBox")->buttons())
+                              shown << button->text();
+                          dialog->close();
+                      });
         child<QPushButton>(window, "pbOpenFile")->click();
         QCOMPARE(shown, texts);
     }
