@@ -10,6 +10,10 @@ packages=(
     # tests: a real window under a virtual display, a peer gzip/dictzip, fuzzing
     xvfb xauth xdotool imagemagick x11-utils gzip dictzip pigz clang libclang-rt-dev
     fonts-dejavu-core desktop-file-utils file dpkg-dev
+    # Qt's own catalogues; the file-type checks of the desktop integration
+    qt6-translations-l10n shared-mime-info xdg-utils libfile-mimeinfo-perl
+    # tests: real dictzip readers, a dictionary server and client and a StarDict lookup
+    dictd dict sdcv
 )
 if [ "${LEXPACK_WINDOWS:-0}" = 1 ]; then
     packages+=(mingw-w64 libz-mingw-w64-dev wine64 wine)
