@@ -71,5 +71,21 @@
         <source>&lt;b&gt;Lexpacker&lt;/b&gt;&lt;br&gt;%2&lt;br&gt;version %1&lt;br&gt;&lt;br&gt;Made by &lt;a href=&quot;https://lexpack.org/&quot;&gt;the Lexpack developers&lt;/a&gt;&lt;hr&gt;Qt %3 by &lt;a href=&quot;https://www.qt.io&quot;&gt;The Qt Company&lt;/a&gt;&lt;br&gt;&lt;br&gt;%4</source>
         <translation>&lt;b&gt;Lexpacker&lt;/b&gt;&lt;br&gt;%2&lt;br&gt;Version %1&lt;br&gt;&lt;br&gt;Entwickelt von &lt;a href=&quot;https://lexpack.org/&quot;&gt;den Lexpack-Entwicklern&lt;/a&gt;&lt;hr&gt;Qt %3 von &lt;a href=&quot;https://www.qt.io&quot;&gt;The Qt Company&lt;/a&gt;&lt;br&gt;&lt;br&gt;%4</translation>
     </message>
+    <message>
+        <source>Details of the selected file</source>
+        <translation>Details zur gewählten Datei</translation>
+    </message>
+    <message>
+        <source>Open containing folder</source>
+        <translation>Enthaltenden Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Copy path</source>
+        <translation>Pfad kopieren</translation>
+    </message>
+    <message>
+        <source>Copy error</source>
+        <translation>Fehler kopieren</translation>
+    </message>
 </context>
 </TS>
