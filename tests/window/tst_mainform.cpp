@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -75,6 +76,32 @@ private slots:
         for (int row = 0; row < 5; ++row)
             paths << child<QTreeWidget>(window, "tvResult")->topLevelItem(row)->text(0);
         QCOMPARE(paths, (QStringList{b, a, b, QString(), dir.path()}));
+    }
+
+    // Typed into Qt's own dialog with the DSL filter in force, all three names reach the
+    // batch, though the filter shows only one of them.
+    void typedNames()
+    {
+        QTemporaryDir dir;
+        QStringList paths;
+        for (const char *name : {"a.dict", "b.dsl", "c.txt"})
+            paths << writeInput(dir.filePath(name), 1);
+        MainForm window;
+        During type([] { return QApplication::activeModalWidget(); }, [] {
+            auto *edit = child<QLineEdit>(*QApplication::activeModalWidget(), "fileNameEdit");
+            QApplication::setActiveWindow(edit->window());
+            edit->setFocus(); // as a user types, else the dialog rewrites the line from its list
+            edit->setText("\"a.dict\" \"b.dsl\" \"c.txt\"");
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        const QString started = QDir::currentPath(); // the dialog opens in "."
+        QDir::setCurrent(dir.path());
+        child<QAbstractButton>(window, "pbOpenFile")->click();
+        QDir::setCurrent(started);
+        auto *list = child<QTreeWidget>(window, "tvResult");
+        QCOMPARE(list->topLevelItemCount(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(list->topLevelItem(row)->text(0) + list->topLevelItem(row)->text(1), paths.at(row) + "done");
     }
 };
 
