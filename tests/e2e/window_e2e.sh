@@ -98,11 +98,12 @@ make_dsl "$work/about1.dsl" 600000
 make_dsl "$work/about2.dsl" 100 && make_dsl "$work/about3.dsl" 100
 open_typed "\"$work/about1.dsl\" \"$work/about2.dsl\" \"$work/about3.dsl\" "
 wait_for 30 test -e "$work/about1.dsl.dz" || fail "the batch under About did not start"
+focus "$window"
 xdotool key --window "$window" F1
 about=$(timeout 20 xdotool search --sync --onlyvisible --name '^About Lexpack$' | head -n1)
 [ -n "$about" ] || fail "About did not open during the batch"
 for i in 1 2 3; do
-    wait_for 60 same_as "$work/about$i.dsl.dz" "$work/about$i.dsl" || fail "about$i.dsl was not processed while About was open"
+    wait_for 30 same_as "$work/about$i.dsl.dz" "$work/about$i.dsl" || fail "about$i.dsl was not processed while About was open"
 done
 xdotool search --onlyvisible --name '^About Lexpack$' >/dev/null || fail "About closed before the batch ended"
 focus "$about"
