@@ -74,21 +74,24 @@ cmp -s "$work/en-de.dsl" "$work/en-de.dsl.orig" || fail "the kept original en-de
 [ -f "$work/other.dsl.dz" ] || fail "the kept original other.dsl.dz went"
 [ -z "$screenshot" ] || import -window "$window" "$screenshot" || fail "could not take a screenshot"
 
-# Ctrl+O, then $1 typed into the open dialog (the DSL filter in force), then Enter.
+# Ctrl+O, then into the open dialog (the DSL filter in force) each argument typed and Enter.
 open_typed() {
     focus "$window"
     xdotool key --window "$window" ctrl+o
     dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
     [ -n "$dialog" ] || fail "the open dialog did not appear after Ctrl+O"
     focus "$dialog"
-    xdotool type --delay 5 "$1"
-    xdotool key Return
+    for text in "$@"; do
+        xdotool type --delay 5 "$text"
+        xdotool key Return
+    done
 }
 
-# Typed names that the filter hides are processed as well as the one it shows.
+# Typed names that the filter hides are processed as well as the one it shows (typed in
+# the dialog's folder, where the filter decides what its list shows).
 mkdir -p "$work/typed"
 for name in a.dict b.dsl c.txt; do make_dsl "$work/typed/$name" 100; done
-open_typed "\"$work/typed/a.dict\" \"$work/typed/b.dsl\" \"$work/typed/c.txt\" "
+open_typed "$work/typed/" '"a.dict" "b.dsl" "c.txt" '
 for name in a.dict b.dsl c.txt; do
     wait_for 30 same_as "$work/typed/$name.dz" "$work/typed/$name" || fail "the typed name $name was not processed"
 done
