@@ -43,6 +43,7 @@ private:
     enum class Outcome { CannotOpen, Done, Failed, Cancelled };
 
     Outcome runOne(const QString &path, int index, ResultList &rows, EventPump &pump);
+    void announceEnd();
     // True while a batch runs and has not been cancelled.
     bool busy() const { return state == BatchState::Running; }
     // Intake refuses new files until a cancelled batch has really ended, too.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Drives the real Lexpack window in a virtual X display, as a person would: Ctrl+O, two
-# paths typed into the open dialog, Enter, then the files on disk are checked.
+# Drives the real Lexpack window in a virtual X display, as a person would: Ctrl+O, paths
+# typed into the open dialog, Enter, then the files on disk are checked.
 #
 # usage: window_e2e.sh BINDIR WORKDIR [SCREENSHOT]
 #   BINDIR holds lexpack and the dictzip beside it; SCREENSHOT receives a picture of the
@@ -73,6 +73,44 @@ sleep 1 # the last row's "done" painted for the picture
 cmp -s "$work/en-de.dsl" "$work/en-de.dsl.orig" || fail "the kept original en-de.dsl changed or went"
 [ -f "$work/other.dsl.dz" ] || fail "the kept original other.dsl.dz went"
 [ -z "$screenshot" ] || import -window "$window" "$screenshot" || fail "could not take a screenshot"
+
+# Ctrl+O, then into the open dialog (the DSL filter in force) each argument typed and Enter.
+open_typed() {
+    focus "$window"
+    xdotool key --window "$window" ctrl+o
+    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
+    [ -n "$dialog" ] || fail "the open dialog did not appear after Ctrl+O"
+    focus "$dialog"
+    for text in "$@"; do
+        xdotool type --delay 5 "$text"
+        xdotool key Return
+    done
+}
+
+# Typed names that the filter hides are processed as well as the one it shows (typed in
+# the dialog's folder, where the filter decides what its list shows).
+mkdir -p "$work/typed"
+for name in a.dict b.dsl c.txt; do make_dsl "$work/typed/$name" 100; done
+open_typed "$work/typed/" '"a.dict" "b.dsl" "c.txt" '
+for name in a.dict b.dsl c.txt; do
+    wait_for 30 same_as "$work/typed/$name.dz" "$work/typed/$name" || fail "the typed name $name was not processed"
+done
+
+# About opened while the first of three files runs: the batch goes on to its end under it.
+make_dsl "$work/about1.dsl" 600000
+make_dsl "$work/about2.dsl" 100 && make_dsl "$work/about3.dsl" 100
+open_typed "\"$work/about1.dsl\" \"$work/about2.dsl\" \"$work/about3.dsl\" "
+wait_for 30 test -e "$work/about1.dsl.dz" || fail "the batch under About did not start"
+focus "$window"
+xdotool key --window "$window" F1
+about=$(timeout 20 xdotool search --sync --onlyvisible --name '^About Lexpack$' | head -n1)
+[ -n "$about" ] || fail "About did not open during the batch"
+for i in 1 2 3; do
+    wait_for 30 same_as "$work/about$i.dsl.dz" "$work/about$i.dsl" || fail "about$i.dsl was not processed while About was open"
+done
+xdotool search --onlyvisible --name '^About Lexpack$' >/dev/null || fail "About closed before the batch ended"
+focus "$about"
+xdotool key --window "$about" Escape
 
 # Ctrl+Q ends the program with exit code 0.
 focus "$window"
