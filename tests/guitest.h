@@ -1,14 +1,12 @@
 #ifndef GUITEST_H
 #define GUITEST_H
 
-// What the GUI suites share: widgets by name, inputs for the fake compressor, its run
-// log, and answers to modal dialogs.
+// What the GUI suites share: widgets by name, the fake compressor's inputs and run log,
+// drag and drop, and actions taken from inside a batch.
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
@@ -21,20 +19,17 @@ template<typename T = QWidget>
 T *child(const QObject &parent, const char *name)
 {
     T *found = parent.findChild<T *>(QLatin1String(name));
-    if (!found)
-        qFatal("no %s named %s", T::staticMetaObject.className(), name);
-    return found;
+    return found ? found : (qFatal("no %s named %s", T::staticMetaObject.className(), name), nullptr);
 }
 
 // Writes a `size`-byte input (sparse: large sizes take no disk) and the ".fake" file that
 // steers the fake compressor for it, or removes one left from before.
 inline QString writeInput(const QString &path, qint64 size, const QByteArray &fake = {})
 {
-    QDir().mkpath(QFileInfo(path).path());
     QFile file(path), sidecar(path + QLatin1String(".fake"));
-    const bool sidecarOk = fake.isEmpty() ? (!sidecar.exists() || sidecar.remove())
-                                          : sidecar.open(QIODevice::WriteOnly) && sidecar.write(fake) == fake.size();
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(size) || !sidecarOk)
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size)
+        || !(fake.isEmpty() ? !sidecar.exists() || sidecar.remove()
+                            : sidecar.open(QIODevice::WriteOnly) && sidecar.write(fake) == fake.size()))
         qFatal("cannot create %s", qPrintable(path));
     return path;
 }
@@ -72,10 +67,8 @@ struct During : QObject
     During(std::function<bool()> when, std::function<void()> action)
     {
         connect(&timer, &QTimer::timeout, this, [=] {
-            if (!fired && when()) {
-                fired = true;
-                action();
-            }
+            if (!fired && when())
+                fired = true, action();
         });
         timer.start(0);
     }

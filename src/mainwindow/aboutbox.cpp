@@ -28,9 +28,13 @@ void MainForm::on_pbAbout_clicked()
 {
     const QString edition = QString::fromLatin1(editionText);
 
-    QMessageBox box(this);
-    box.setIconPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
-    box.setWindowTitle(tr("About Lexpack"));
+    // Not exec(): a batch pumps events from inside this handler's caller, and a nested
+    // event loop here would hold the batch until the box is closed. Window-modal, like a
+    // dialog of this window, and gone once closed.
+    auto *box = new QMessageBox(this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIconPixmap(QPixmap(QStringLiteral(":/images/logo.png")));
+    box->setWindowTitle(tr("About Lexpack"));
 
     // One arg() per value, in placeholder order: the tool's version text goes in last,
     // so a percent sequence in it is shown as it is rather than taken for a placeholder.
@@ -44,6 +48,6 @@ void MainForm::on_pbAbout_clicked()
                              .arg(edition, 0, QLatin1Char(' '))
                              .arg(QLatin1String(QT_VERSION_STR), 0, QLatin1Char(' '))
                              .arg(runner->version(), 0, QLatin1Char(' '));
-    box.setInformativeText(body);
-    box.exec();
+    box->setInformativeText(body);
+    box->open();
 }

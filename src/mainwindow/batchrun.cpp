@@ -5,6 +5,8 @@
 #include "eventpump.h"
 #include "resultlist.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -44,6 +46,7 @@ void MainForm::processFiles(const QStringList &paths)
         return;
 
     state = BatchState::Running;
+    ui->lInfo->setAccessibleDescription(QString());
     ui->tvResult->clear();
     showDetails(nullptr);
     ResultList rows(ui->tvResult);
@@ -91,6 +94,19 @@ void MainForm::processFiles(const QStringList &paths)
             ui->tvResult->setCurrentItem(row);
     }
     state = BatchState::Idle;
+    announceEnd();
+}
+
+void MainForm::announceEnd()
+{
+    // A user who looked away is called back; a screen reader reads the end out.
+    if (!isActiveWindow())
+        QApplication::alert(this);
+    ui->lInfo->setAccessibleDescription(ui->lInfo->text());
+    for (const QAccessible::Event type : {QAccessible::DescriptionChanged, QAccessible::Alert}) {
+        QAccessibleEvent event(ui->lInfo, type);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &rows,

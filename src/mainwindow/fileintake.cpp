@@ -2,12 +2,39 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QAbstractItemView>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
 
 // Open dialog and drag and drop: both hand a list of paths to processFiles() as they
 // come, without checking, sorting or removing duplicates; the batch judges each path.
+
+namespace {
+
+// Qt's own dialog selects in its list every typed name that the filter in force shows,
+// and once anything is selected it returns the selection alone: typed names that the
+// filter hides were lost. Its file name line always holds the chosen names (picking
+// in the list writes them there), so the dialog is made to answer from that line. A
+// native dialog has neither widget and answers as it does.
+class OpenDialog : public QFileDialog
+{
+public:
+    using QFileDialog::QFileDialog;
+
+protected:
+    void accept() override
+    {
+        const auto *typed = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        const auto *list = findChild<QAbstractItemView *>(QStringLiteral("listView"));
+        if (typed && list && !typed->text().isEmpty())
+            list->selectionModel()->clearSelection();
+        QFileDialog::accept();
+    }
+};
+
+} // namespace
 
 void MainForm::on_pbOpenFile_clicked()
 {
@@ -17,12 +44,13 @@ void MainForm::on_pbOpenFile_clicked()
     if (refusesFiles())
         return;
 
-    const QStringList files = QFileDialog::getOpenFileNames(
-        this, QStringLiteral("Choose files to process"), QStringLiteral("."),
-        QStringLiteral("DSL dictionaries - compress (*.dsl);;"
-                       "DictZip dictionaries - uncompress (*.dz);;"
-                       "All files (*.*)"));
-    processFiles(files);
+    // What QFileDialog::getOpenFileNames() does, with the dialog above.
+    OpenDialog dialog(this, QStringLiteral("Choose files to process"), QStringLiteral("."),
+                      QStringLiteral("DSL dictionaries - compress (*.dsl);;"
+                                     "DictZip dictionaries - uncompress (*.dz);;"
+                                     "All files (*.*)"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    processFiles(dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList());
 }
 
 void MainForm::dragEnterEvent(QDragEnterEvent *event)

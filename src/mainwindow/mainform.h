@@ -51,6 +51,7 @@ private:
     void showDetails(QTreeWidgetItem *row);
     QMenu *rowMenu(QTreeWidgetItem *row);
     void noteMissingTool();
+    void announceEnd();
     // True while a batch runs and has not been cancelled.
     bool busy() const { return state == BatchState::Running; }
     // Intake refuses new files until a cancelled batch has really ended, too.

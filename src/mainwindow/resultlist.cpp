@@ -1,6 +1,9 @@
 #include "resultlist.h"
 
+#include <cmath>
+
 #include <QColor>
+#include <QPalette>
 #include <QTreeWidget>
 
 ResultList::ResultList(QTreeWidget *list)
@@ -47,7 +50,31 @@ void ResultList::setText(QTreeWidgetItem *row, int column, const QString &text)
 
 void ResultList::setColour(QTreeWidgetItem *row, int column, Qt::GlobalColor colour)
 {
-    row->setData(column, Qt::ForegroundRole, QColor(colour));
+    QColor shown(colour);
+    const QColor background = list->palette().color(QPalette::Base);
+    if (background.lightnessF() < 0.5) {
+        // Lighter steps of the same hue until readable; white, the last, is all there is.
+        const float hue = shown.hslHueF(), saturation = shown.hslSaturationF();
+        for (float lightness = shown.lightnessF();
+             contrast(shown, background) < 4.5 && lightness < 1;) {
+            lightness = qMin(1.0f, lightness + 0.05f);
+            shown = QColor::fromHslF(hue, saturation, lightness);
+        }
+    }
+    row->setData(column, Qt::ForegroundRole, shown);
+}
+
+qreal ResultList::contrast(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &colour) {
+        const auto linear = [](qreal c) {
+            return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF())
+            + 0.0722 * linear(colour.blueF());
+    };
+    const qreal la = luminance(a), lb = luminance(b);
+    return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
 }
 
 void ResultList::setNote(QTreeWidgetItem *row, const QString &note)

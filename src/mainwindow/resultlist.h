@@ -34,10 +34,13 @@ public:
 
     QTreeWidgetItem *addRow(const QString &path);
     void setText(QTreeWidgetItem *row, int column, const QString &text);
-    // The colour is stored as a QColor, under the foreground role of that one column.
+    // The colour is stored as a QColor, under the foreground role of that one column. On
+    // a dark list it is made lighter, in the same hue, until it is readable there.
     void setColour(QTreeWidgetItem *row, int column, Qt::GlobalColor colour);
     // The note, also the tooltip of the columns after the File column (whose own is the path).
     void setNote(QTreeWidgetItem *row, const QString &note);
+    // WCAG 2 contrast ratio of two colours, from 1 to 21.
+    static qreal contrast(const QColor &a, const QColor &b);
     // Puts the rows added since the last call into the list.
     void flush();
 

@@ -17,7 +17,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <cmath>
 #include <memory>
+#include <tuple>
 
 // Calls `paint` whenever `widget` is about to paint.
 struct OnPaint : QObject
@@ -52,8 +54,13 @@ class TestBatchRun : public QObject
             texts << row(i)->text(column);
         return texts;
     }
+    QStringList rowTexts(int i) const
+    {
+        return {row(i)->text(0), row(i)->text(1), row(i)->text(2), row(i)->text(3), row(i)->text(4)};
+    }
     // Row i is the last one and its run has been polled at least once.
     bool polled(int i) const { return list()->topLevelItemCount() == i + 1 && !row(i)->text(3).isEmpty(); }
+    QColor colour(int i, int column) const { return row(i)->data(column, Qt::ForegroundRole).value<QColor>(); }
     QString info() const { return child<QLabel>(*window, "lInfo")->text(); }
     void click(const char *name) { QTest::mouseClick(child(*window, name), Qt::LeftButton); }
     bool toolIdle() const { return window->findChild<DictZip *>()->waitForFinished(0); }
@@ -97,8 +104,6 @@ private slots:
         QTest::newRow("empty: no ratio") << "d.dsl" << qint64(0) << QByteArray() << QStringList{"done", "0", "0", ""};
         QTest::newRow("exit 1") << "h.dsl" << qint64(10) << QByteArray("exit=1")
                                 << QStringList{"failed (1)", "10", "", ""};
-        QTest::newRow("crash") << "i.dsl" << qint64(10) << QByteArray("crash=1")
-                               << QStringList{"failed (-1)", "10", "", ""};
     }
     void oneFile()
     {
@@ -110,26 +115,42 @@ private slots:
         const QString path = makeFile(name, size, fake);
         window->processFiles({path});
 
-        QCOMPARE(toolRuns(), QStringList{DictZip::arguments(path, true).join('\t')});
-        QStringList shown;
-        for (int column = 0; column < 5; ++column)
-            shown << row(0)->text(column);
-        QCOMPARE(shown, QStringList{path} + cells);
+        QCOMPARE(rowTexts(0), QStringList{path} + cells);
         const bool done = cells.at(0) == "done";
-        QCOMPARE(row(0)->data(1, Qt::ForegroundRole).value<QColor>(), QColor(done ? Qt::darkGreen : Qt::darkRed));
+        QCOMPARE(colour(0, 1), QColor(done ? Qt::darkGreen : Qt::darkRed));
         QCOMPARE(row(0)->data(4, Qt::ForegroundRole), done ? QVariant(QColor(Qt::darkBlue)) : QVariant());
         checkIdle("Task finished");
+    }
+
+    // On a dark list each colour keeps its hue and reads at 4.5:1 or better (WCAG 2).
+    void darkPalette()
+    {
+        QPalette palette = list()->palette();
+        palette.setColor(QPalette::Base, QColor(40, 40, 40));
+        list()->setPalette(palette);
+        window->processFiles({makeFile("ok.dsl", 10), makeFile("bad.dsl", 10, "exit=1")});
+        const auto luminance = [](const QColor &c) {
+            const auto linear = [](float v) {
+                return v <= 0.04045f ? v / 12.92f : std::pow((v + 0.055f) / 1.055f, 2.4f);
+            };
+            return 0.2126f * linear(c.redF()) + 0.7152f * linear(c.greenF()) + 0.0722f * linear(c.blueF()) + 0.05f;
+        };
+        const QList<std::tuple<int, int, QColor>> cells{
+            {0, 1, Qt::darkGreen}, {0, 4, Qt::darkBlue}, {1, 1, Qt::darkRed}};
+        for (const auto &[i, column, light] : cells) {
+            QCOMPARE(colour(i, column).hslHue(), light.hslHue());
+            QVERIFY(luminance(colour(i, column)) / luminance(palette.color(QPalette::Base)) >= 4.5);
+        }
     }
 
     void missingPaths()
     {
         auto *bar = child<QProgressBar>(*window, "progressBar");
         QSignalSpy values(bar, &QProgressBar::valueChanged);
-        const QString missing = dir->filePath("gone.dsl");
-        window->processFiles({makeFile("one.dsl", 4), missing, makeFile("three.dsl", 4), QString()});
+        window->processFiles({makeFile("one.dsl", 4), dir->filePath("gone.dsl"), makeFile("three.dsl", 4), QString()});
 
         QCOMPARE(column(1), (QStringList{"done", "cannot open", "done", "cannot open"}));
-        QCOMPARE(row(1)->text(2) + row(1)->text(3) + row(1)->text(4), QString());
+        QCOMPARE(rowTexts(1).mid(2), QStringList(3, QString()));
         QVERIFY(!row(1)->data(1, Qt::ForegroundRole).isValid());
         QCOMPARE(toolRuns().size(), 2);
         // Set twice, 0 at the start and 2 for the third path, never to the maximum 4.
@@ -146,7 +167,8 @@ private slots:
     }
 
     // The second of three files runs until the test has seen its row painted before its
-    // first poll; unticking the check box meanwhile affects the third file only.
+    // first poll; unticking the check box meanwhile affects the third file only, and the
+    // About box opened then does not hold the batch.
     void secondOfThreeFiles()
     {
         window->show();
@@ -163,9 +185,12 @@ private slots:
                       [&] {
                           click("cbKeepFiles");
                           hold.remove(); // the run may end now
+                          click("pbAbout");
                       });
+        QTimer::singleShot(20000, window.get(), [] { QApplication::activeModalWidget()->close(); });
         window->processFiles(paths);
 
+        QVERIFY(QApplication::activeModalWidget() && QApplication::activeModalWidget()->isVisible());
         QVERIFY(paintedEarly);
         QVERIFY(untick.fired);
         QCOMPARE(toolRuns(), QStringList({"-k\t-f\t" + paths[0], "-k\t-f\t" + paths[1], "-f\t" + paths[2]}));
@@ -214,8 +239,7 @@ private slots:
         QVERIFY(toolIdle());
         QCOMPARE(toolRuns().size(), target + 1);
         QCOMPARE(column(1), QStringList(target, "done") << status);
-        QCOMPARE(row(target)->data(1, Qt::ForegroundRole).value<QColor>(),
-                 QColor(status == "done" ? Qt::darkGreen : Qt::darkRed));
+        QCOMPARE(colour(target, 1), QColor(status == "done" ? Qt::darkGreen : Qt::darkRed));
         QCOMPARE(QFile::exists(paths[target]), status != "done"); // the fake removes it on success only
         QCOMPARE(QFile::exists(paths[target] + ".dz"), status != "cancelled");
         checkIdle("Task cancelled");
@@ -335,7 +359,7 @@ private slots:
         QVERIFY(!window->isVisible());
         QVERIFY(toolIdle());
         QCOMPARE(column(1), QStringList{"cancelled"});
-        QVERIFY(info().startsWith("Task cancelled"));
+        checkIdle("Task cancelled");
     }
 
     void filesRefused_data()
@@ -371,7 +395,7 @@ private slots:
         QVERIFY(late.fired);
         QVERIFY(!accepted && !dialogShown);
         QCOMPARE(toolRuns().size(), 1);
-        QVERIFY(info().startsWith(cancelFirst ? "Task cancelled" : "Task finished"));
+        checkIdle(cancelFirst ? "Task cancelled" : "Task finished");
         QVERIFY(dragAndDrop(*window, {QUrl::fromLocalFile(dir->filePath("late.dsl"))})); // idle again
     }
 };

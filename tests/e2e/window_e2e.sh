@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Drives the real Lexpack window in a virtual X display, as a person would: Ctrl+O, two
-# paths typed into the open dialog, Enter, then the files on disk are checked.
+# Drives the real Lexpack window in a virtual X display, as a person would: Ctrl+O, paths
+# typed into the open dialog, Enter, then the files on disk are checked.
 #
 # usage: window_e2e.sh BINDIR WORKDIR [SCREENSHOT]
 #   BINDIR holds lexpack and the dictzip beside it; SCREENSHOT receives a picture of the
@@ -75,6 +75,19 @@ wait_for 60 plain_same_as "$work/other.dsl" "$work/other.orig" || fail "other.ds
 cmp -s "$work/en-de.dsl" "$work/en-de.dsl.orig" || fail "the kept original en-de.dsl changed or went"
 [ -f "$work/other.dsl.dz" ] || fail "the kept original other.dsl.dz went"
 
+# Ctrl+O, then into the open dialog (the DSL filter in force) each argument typed and Enter.
+open_typed() {
+    focus "$window"
+    xdotool key --window "$window" ctrl+o
+    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
+    [ -n "$dialog" ] || fail "the open dialog did not appear after Ctrl+O"
+    focus "$dialog"
+    for text in "$@"; do
+        xdotool type --delay 5 "$text"
+        xdotool key Return
+    done
+}
+
 # A second batch in ~/dictionaries: the .dz it replaces goes to the Trash with its old
 # content, the bar moves within the large file, and a damaged file fails with its reason,
 # which the picture shows under the list.
@@ -83,16 +96,7 @@ make_dsl "$work/part.dsl" 300000
 for i in 1 2 3 4 5; do cat "$work/part.dsl"; done > "$dicts/en-fr.dsl"
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
 head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz"
-focus "$window"
-xdotool key --window "$window" ctrl+o
-dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
-[ -n "$dialog" ] || fail "the open dialog did not appear for the second batch"
-focus "$dialog"
-xdotool type --delay 5 "$dicts/"
-xdotool key Return
-sleep 0.5 # the dialog shows the folder
-xdotool type --delay 5 '"en-fr.dsl" "damaged.dsl.dz" '
-xdotool key Return
+open_typed "$dicts/" '"en-fr.dsl" "damaged.dsl.dz" '
 
 # The filled share of the bar in a picture of the window, in percent: in the bottom strip,
 # the row with the longest run of blue chunk and white groove.
@@ -127,6 +131,31 @@ echo "an older en-fr.dsl.dz" | cmp -s - "$home/.local/share/Trash/files/en-fr.ds
 [ -f "$dicts/damaged.dsl.dz" ] && [ ! -e "$dicts/damaged.dsl" ] || fail "the damaged file's run changed the folder"
 sleep 1 # the failed row and its reason painted for the picture
 [ -z "$screenshot" ] || import -window "$window" "$screenshot" || fail "could not take a screenshot"
+
+# Typed names that the filter hides are processed as well as the one it shows (typed in
+# the dialog's folder, where the filter decides what its list shows).
+mkdir -p "$work/typed"
+for name in a.dict b.dsl c.txt; do make_dsl "$work/typed/$name" 100; done
+open_typed "$work/typed/" '"a.dict" "b.dsl" "c.txt" '
+for name in a.dict b.dsl c.txt; do
+    wait_for 30 same_as "$work/typed/$name.dz" "$work/typed/$name" || fail "the typed name $name was not processed"
+done
+
+# About opened while the first of three files runs: the batch goes on to its end under it.
+make_dsl "$work/about1.dsl" 600000
+make_dsl "$work/about2.dsl" 100 && make_dsl "$work/about3.dsl" 100
+open_typed "\"$work/about1.dsl\" \"$work/about2.dsl\" \"$work/about3.dsl\" "
+wait_for 30 test -e "$work/about1.dsl.dz" || fail "the batch under About did not start"
+focus "$window"
+xdotool key --window "$window" F1
+about=$(timeout 20 xdotool search --sync --onlyvisible --name '^About Lexpack$' | head -n1)
+[ -n "$about" ] || fail "About did not open during the batch"
+for i in 1 2 3; do
+    wait_for 30 same_as "$work/about$i.dsl.dz" "$work/about$i.dsl" || fail "about$i.dsl was not processed while About was open"
+done
+xdotool search --onlyvisible --name '^About Lexpack$' >/dev/null || fail "About closed before the batch ended"
+focus "$about"
+xdotool key --window "$about" Escape
 
 # Ctrl+Q ends the program with exit code 0.
 focus "$window"

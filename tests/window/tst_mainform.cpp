@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTranslator>
@@ -90,6 +92,75 @@ private slots:
         for (int row = 0; row < 5; ++row)
             paths << child<QTreeWidget>(window, "tvResult")->topLevelItem(row)->text(0);
         QCOMPARE(paths, (QStringList{b, a, b, QString(), dir.path()}));
+    }
+
+    // Typed into Qt's own dialog with the DSL filter in force, all three names reach the
+    // batch, though the filter shows only one of them.
+    void typedNames()
+    {
+        QTemporaryDir dir;
+        QStringList paths;
+        for (const char *name : {"a.dict", "b.dsl", "c.txt"})
+            paths << writeInput(dir.filePath(name), 1);
+        MainForm window;
+        During type([] { return QApplication::activeModalWidget(); },
+                    [] {
+                        auto *edit = child<QLineEdit>(*QApplication::activeModalWidget(), "fileNameEdit");
+                        QApplication::setActiveWindow(edit->window());
+                        edit->setFocus(); // as a user types, else the dialog rewrites the line from its list
+                        edit->setText("\"a.dict\" \"b.dsl\" \"c.txt\"");
+                        QTest::keyClick(edit, Qt::Key_Return);
+                    });
+        const QString started = QDir::currentPath(); // the dialog opens in "."
+        QDir::setCurrent(dir.path());
+        child<QAbstractButton>(window, "pbOpenFile")->click();
+        QDir::setCurrent(started);
+        auto *list = child<QTreeWidget>(window, "tvResult");
+        QCOMPARE(list->topLevelItemCount(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(list->topLevelItem(row)->text(0) + list->topLevelItem(row)->text(1), paths.at(row) + "done");
+    }
+
+    // The Windows icon as mingw's resource compiler builds it from lexpack.rc: one icon
+    // group IDI_ICON1 whose images are, in order, the very bytes of those in lexpack.ico.
+    void windowsIcon()
+    {
+#ifndef WINDRES
+        QSKIP("x86_64-w64-mingw32-windres not found");
+#else
+        QTemporaryDir dir;
+        QCOMPARE(
+            QProcess::execute(WINDRES, {"-I", RC_INCLUDE, "-O", "res", "-i", RC_FILE, "-o", dir.filePath("r.res")}), 0);
+        QFile resFile(dir.filePath("r.res")), icoFile(ICO_FILE);
+        QVERIFY(resFile.open(QIODevice::ReadOnly) && icoFile.open(QIODevice::ReadOnly));
+        const QByteArray res = resFile.readAll(), ico = icoFile.readAll();
+        const auto le = [](const QByteArray &bytes, qsizetype at, int size) {
+            quint32 value = 0;
+            for (int i = size - 1; i >= 0; --i)
+                value = value << 8 | quint8(at + i < bytes.size() ? bytes[at + i] : 0);
+            return value;
+        };
+        // Each entry: data size, header size, then type and name (0xffff and a number, or UTF-16 text).
+        QMap<QString, QByteArray> resources;
+        for (qsizetype at = 0, headerSize; at + 8 <= res.size(); at += (headerSize + le(res, at, 4) + 3) & ~3u) {
+            QVERIFY((headerSize = le(res, at + 4, 4)) >= 24);
+            QStringList key;
+            for (qsizetype p = at + 8; key.size() < 2; p += 2) {
+                const bool number = le(res, p, 2) == 0xffff;
+                QString text = number ? "#" + QString::number(le(res, p += 2, 2)) : QString();
+                for (; !number && le(res, p, 2); p += 2)
+                    text += QChar(char16_t(le(res, p, 2)));
+                key << text;
+            }
+            resources[key.join('/')] = res.mid(at + headerSize, le(res, at, 4));
+        }
+        const QByteArray group = resources.value("#14/IDI_ICON1");
+        QCOMPARE(QList<quint32>({quint32(group.size()), le(group, 4, 2), le(ico, 4, 2)}),
+                 QList<quint32>({6 + 14 * 4, 4, 4}));
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(resources.value("#3/#" + QString::number(le(group, 6 + 14 * i + 12, 2))),
+                     ico.mid(le(ico, 6 + 16 * i + 12, 4), le(ico, 6 + 16 * i + 8, 4)));
+#endif
     }
 };
 
