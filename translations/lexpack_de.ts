@@ -72,6 +72,18 @@
         <translation>&lt;b&gt;Lexpacker&lt;/b&gt;&lt;br&gt;%2&lt;br&gt;Version %1&lt;br&gt;&lt;br&gt;Entwickelt von &lt;a href=&quot;https://lexpack.org/&quot;&gt;den Lexpack-Entwicklern&lt;/a&gt;&lt;hr&gt;Qt %3 von &lt;a href=&quot;https://www.qt.io&quot;&gt;The Qt Company&lt;/a&gt;&lt;br&gt;&lt;br&gt;%4</translation>
     </message>
     <message>
+        <source>Results</source>
+        <translation>Ergebnisse</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
         <source>Details of the selected file</source>
         <translation>Details zur gewählten Datei</translation>
     </message>

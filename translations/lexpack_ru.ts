@@ -72,6 +72,18 @@
         <translation>&lt;b&gt;Lexpacker&lt;/b&gt;&lt;br&gt;%2&lt;br&gt;версия %1&lt;br&gt;&lt;br&gt;Разработано &lt;a href=&quot;https://lexpack.org/&quot;&gt;разработчиками Lexpack&lt;/a&gt;&lt;hr&gt;Qt %3 от &lt;a href=&quot;https://www.qt.io&quot;&gt;The Qt Company&lt;/a&gt;&lt;br&gt;&lt;br&gt;%4</translation>
     </message>
     <message>
+        <source>Results</source>
+        <translation>Результаты</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Сведения</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Ход выполнения</translation>
+    </message>
+    <message>
         <source>Details of the selected file</source>
         <translation>Сведения о выбранном файле</translation>
     </message>

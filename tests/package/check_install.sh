@@ -1,48 +1,58 @@
 #!/usr/bin/env bash
-# Installs the build into a fresh prefix and builds the Debian package, then checks that
-# both hold the window and its compressor side by side, with nothing named dictzip in
-# bin/, and that the installed program really starts the compressor beside it.
-#
-# usage: check_install.sh BUILDDIR WORKDIR
+# Installs the build into a fresh prefix and builds the Debian package; both must hold the
+# window and its compressor side by side (nothing named dictzip in bin/), an installed
+# program that starts the compressor beside it, the icons, a desktop entry that takes
+# files, the dictzip type known by name and by content, the service menus and complete
+# catalogues.   usage: check_install.sh SOURCEDIR BUILDDIR WORKDIR LUPDATE
 set -uo pipefail
-build=$(cd "$1" && pwd)
-work=$2
-rm -rf "$work" && mkdir -p "$work"
-work=$(cd "$work" && pwd)
+src=$(cd "$1" && pwd) build=$(cd "$2" && pwd) lupdate=$4
+rm -rf "$3" && mkdir -p "$3" && work=$(cd "$3" && pwd)
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
+# Each catalogue holds exactly the texts the sources translate, every one translated.
+for ts in "$src"/translations/*.ts; do
+    cp "$ts" "$work/now.ts" && (cd "$src" && timeout 60 "$lupdate" -silent -locations none src -ts "$work/now.ts")
+    cmp -s "$ts" "$work/now.ts" && ! grep -q 'type="unfinished"' "$ts" || fail "$ts is not complete"
+done
+
 check_tree() {
-    local root=$1 what=$2 private=$1/lib/lexpack
-    [ -x "$private/lexpack" ] && [ -x "$private/dictzip" ] || fail "$what: lib/lexpack lacks lexpack or dictzip"
-    [ "$(readlink "$root/bin/lexpack")" = "../lib/lexpack/lexpack" ] || fail "$what: bin/lexpack is not a link to lib/lexpack"
-    [ -z "$(find "$root/bin" -name 'dictzip*')" ] || fail "$what: a dictzip landed in bin/"
-    desktop-file-validate "$root/share/applications/lexpack.desktop" || fail "$what: the desktop entry is not valid"
+    local root=$1 private=$1/lib/lexpack xdg=$work/xdg-$2 entry=$1/share/applications/lexpack.desktop
+    [ -x "$private/lexpack" ] && [ -x "$private/dictzip" ] || fail "$2: lib/lexpack lacks lexpack or dictzip"
+    [ "$(readlink "$root/bin/lexpack")" = "../lib/lexpack/lexpack" ] || fail "$2: bin/lexpack is not a link to lib/lexpack"
+    [ -z "$(find "$root/bin" -name 'dictzip*')" ] || fail "$2: a dictzip landed in bin/"
     for size in 16 32 48 64 128 256; do
         [ "$(identify -format '%wx%h' "$root/share/icons/hicolor/${size}x${size}/apps/lexpack.png" 2>/dev/null)" = "${size}x${size}" ] \
-            || fail "$what: icon ${size}x${size} missing or of the wrong size"
+            || fail "$2: icon ${size}x${size} missing or of the wrong size"
     done
-    # The program, started headless for a moment, asks the dictzip beside it for its version.
-    mv "$private/dictzip" "$private/dictzip.real"
-    printf '#!/bin/sh\necho "$@" >> "%s/called"\nexec "%s/dictzip.real" "$@"\n' "$work" "$private" > "$private/dictzip"
-    chmod +x "$private/dictzip"
-    rm -f "$work/called"
-    QT_QPA_PLATFORM=offscreen timeout 5 "$root/bin/lexpack" >/dev/null 2>&1
-    mv -f "$private/dictzip.real" "$private/dictzip"
-    [ "$(cat "$work/called" 2>/dev/null)" = "-V" ] || fail "$what: lexpack did not run the dictzip beside it"
+    # Started through bin/, the program finds the compressor beside its real path.
+    [ "$(timeout 20 "$root/bin/lexpack" --version)" = "$(timeout 20 "$build/bin/lexpack" --version)" ] \
+        || fail "$2: lexpack did not find the dictzip beside it"
+    timeout 20 desktop-file-validate "$entry" || fail "$2: desktop entry invalid"
+    grep -qx 'Exec=lexpack %F' "$entry" && grep -qx 'MimeType=application/x-dictzip;text/plain;' "$entry" \
+        || fail "$2: the desktop entry takes no files"
+    grep -qx 'Name=Compress with Lexpack' "$root/share/kio/servicemenus/lexpack-compress.desktop" \
+        && grep -qx 'Name=Decompress with Lexpack' "$root/share/kio/servicemenus/lexpack-decompress.desktop" \
+        || fail "$2: the service menus are missing"
+    [ -s "$private/translations/lexpack_de.qm" ] && [ -s "$private/translations/lexpack_ru.qm" ] \
+        || fail "$2: the catalogues are missing"
+    # The type in a scratch database, by name, and by content once renamed.
+    mkdir -p "$xdg/mime/packages" && cp "$root/share/mime/packages/lexpack.xml" "$xdg/mime/packages/"
+    timeout 60 update-mime-database "$xdg/mime" >/dev/null 2>&1 || fail "$2: update-mime-database failed"
+    seq 1000 >"$xdg/w.txt" && "$private/dictzip" -k "$xdg/w.txt" && cp "$xdg/w.txt.dz" "$xdg/renamed"
+    gzip -c "$xdg/w.txt" >"$xdg/plain.gz"
+    for pair in w.txt.dz:application/x-dictzip renamed:application/x-dictzip plain.gz:application/gzip; do
+        local type
+        type=$(cd "$xdg" && XDG_DATA_HOME="$xdg/none" XDG_DATA_DIRS="$xdg:/usr/share" \
+            timeout 20 env -u XDG_CURRENT_DESKTOP xdg-mime query filetype "${pair%%:*}")
+        [ "$type" = "${pair#*:}" ] || fail "$2: ${pair%%:*} is $type"
+    done
 }
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install failed"
-check_tree "$work/prefix" "install"
-
-(cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null) || fail "cpack failed"
-deb=$(ls "$work"/deb/*.deb 2>/dev/null | head -n1)
-if [ -z "$deb" ]; then
-    fail "no .deb was built"
-else
-    dpkg-deb -f "$deb" Depends | grep -q 'qt6-qpa-plugins' || fail "package does not depend on Qt's platform plugins"
-    dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x failed"
-    check_tree "$work/root/usr" "package"
-fi
-[ "$failures" -eq 0 ] || exit 1
-echo "install and package checks passed"
+timeout 120 cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install failed"
+check_tree "$work/prefix" install
+(cd "$work" && timeout 120 cpack --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null) || fail "cpack failed"
+dpkg-deb -f "$work"/deb/*.deb Depends | grep -q 'qt6-qpa-plugins' || fail "package does not depend on Qt's platform plugins"
+dpkg-deb -x "$work"/deb/*.deb "$work/root" || fail "no .deb to unpack"
+check_tree "$work/root/usr" package
+[ "$failures" -eq 0 ] && echo "install and package checks passed"
