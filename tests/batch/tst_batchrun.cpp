@@ -254,8 +254,7 @@ private slots:
         QTest::addColumn<QByteArray>("fake");
         QTest::addColumn<bool>("trash"); // a Trash can take the file the run replaces
         QTest::addColumn<QString>("status");
-        QTest::newRow("compress over an old .dz") << "a.dsl" << QByteArray() << true << "done";
-        QTest::newRow("decompress over an edited file") << "b.dsl.dz" << QByteArray() << true << "done";
+        QTest::newRow("decompress over an edited file") << "a.dsl.dz" << QByteArray() << true << "done";
         QTest::newRow("no Trash: nothing runs") << "c.dsl" << QByteArray() << false << "failed (-1)";
         QTest::newRow("killed: no partial output")
             << "d.dsl.dz" << QByteArray("sleep_ms=30000\nignore_term=1") << true << "cancelled";
@@ -268,9 +267,7 @@ private slots:
         QFETCH(bool, trash);
         QFETCH(QString, status);
         const QString path = makeFile(name, 100, fake), old = DictZip::outputName(path);
-        QFile file(old);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old content") == 11);
-        file.close();
+        writeInput(old, 7); // the runs write as much as they read: 100 bytes
         if (!trash)
             qputenv("XDG_DATA_HOME", path.toLocal8Bit()); // a file: no Trash folder can be made there
         During cancel([&] { return status == "cancelled" && polled(0); }, [&] { click("pbCancel"); });
@@ -281,12 +278,8 @@ private slots:
         QCOMPARE(toolRuns().size(), int(trash));
         QVERIFY(QFile::exists(path) && !QFile::exists(dir->filePath("files")));
         QCOMPARE(QFile::exists(old), status != "cancelled");
-        QCOMPARE(QFile(trashed).exists(), trash);
-        file.setFileName(trash ? trashed : old);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("old content"));
-        QVERIFY2(row(0)->toolTip(1).contains(trash ? trashed : "cannot be moved to the Trash"),
-                 qPrintable(row(0)->toolTip(1)));
+        QCOMPARE(QFileInfo(trash ? trashed : old).size(), 7);
+        QVERIFY(row(0)->toolTip(1).contains(trash ? trashed : "cannot be moved to the Trash"));
     }
 
     // A failed row tells why, in its tooltip, below the list and through its menu.

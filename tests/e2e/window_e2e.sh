@@ -118,8 +118,7 @@ bar_fill() {
 grown() { [ "$(stat -c %s "$dicts/en-fr.dsl.dz" 2>/dev/null || echo 0)" -gt 3000000 ]; }
 wait_for 60 grown || fail "en-fr.dsl.dz did not grow"
 tool_pid=$(pgrep -P "$app_pid" -x dictzip) || fail "the compressor ended before it could be held midway"
-kill -STOP "$tool_pid"
-fill=0
+kill -STOP "$tool_pid"; fill=0
 bar_midway() { import -window "$window" "$work/bar.png" && fill=$(bar_fill "$work/bar.png") && [ "$fill" -gt 0 ] && [ "$fill" -lt 48 ]; }
 wait_for 10 bar_midway; midway=$?
 kill -CONT "$tool_pid"
@@ -128,7 +127,6 @@ kill -CONT "$tool_pid"
 wait_for 60 same_as "$dicts/en-fr.dsl.dz" "$dicts/en-fr.dsl" || fail "en-fr.dsl.dz did not replace the old one"
 echo "an older en-fr.dsl.dz" | cmp -s - "$home/.local/share/Trash/files/en-fr.dsl.dz" ||
     fail "the replaced en-fr.dsl.dz is not in the Trash with its old content"
-[ -f "$dicts/damaged.dsl.dz" ] && [ ! -e "$dicts/damaged.dsl" ] || fail "the damaged file's run changed the folder"
 sleep 1 # the failed row and its reason painted for the picture
 [ -z "$screenshot" ] || import -window "$window" "$screenshot" || fail "could not take a screenshot"
 
