@@ -9,7 +9,7 @@ packages=(
     zlib1g-dev libdeflate-dev
     # tests: a real window under a virtual display, a peer gzip/dictzip, fuzzing
     xvfb xauth xdotool imagemagick x11-utils gzip dictzip pigz clang libclang-rt-dev
-    fonts-dejavu-core desktop-file-utils file dpkg-dev
+    fonts-dejavu-core procps desktop-file-utils file dpkg-dev
     # Qt's own catalogues; the file-type checks of the desktop integration
     qt6-translations-l10n shared-mime-info xdg-utils libfile-mimeinfo-perl
     # tests: real dictzip readers, a dictionary server and client and a StarDict lookup

@@ -5,7 +5,9 @@
 #include "platform.h"
 #include "reader.h"
 
+#include <chrono>
 #include <cstdio>
+#include <mutex>
 
 namespace dz {
 
@@ -46,15 +48,36 @@ public:
     Status readAt(uint64_t offset, void *buffer, size_t count, size_t &got) override
     {
         const int error = file_.readAt(offset, buffer, count, got);
-        return error ? Status::input("read error: " + platform::errorText(error)) : Status{};
+        if (error)
+            return Status::input("read error: " + platform::errorText(error));
+        if (reportProgress)
+            noteRead(offset + got);
+        return {};
     }
+    // For --progress (a front end's bar): the furthest byte read so far.
+    bool reportProgress = false;
     platform::File &file() { return file_; }
     // What the file was when opened.
     const platform::FileInfo &info() const { return info_; }
 
 private:
+    void noteRead(uint64_t end)
+    {
+        const std::lock_guard<std::mutex> lock(progressMutex_);
+        read_ = end > read_ ? end : read_;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastReport_ < std::chrono::milliseconds(100))
+            return;
+        lastReport_ = now;
+        std::fprintf(stderr, "progress %llu %llu\n", static_cast<unsigned long long>(read_),
+                     static_cast<unsigned long long>(info_.size));
+    }
+
     platform::File file_;
     platform::FileInfo info_;
+    std::mutex progressMutex_;
+    uint64_t read_ = 0;
+    std::chrono::steady_clock::time_point lastReport_;
 };
 
 class FileTarget : public OutputTarget {
@@ -218,6 +241,7 @@ Status runMode(const Options &options, const std::string &path, RunState &state)
         s = input.open(path);
     if (!s.ok())
         return s;
+    input.reportProgress = options.progress;
     OutputFile output(outputPath);
     switch (options.mode) {
     case Mode::Compress: return compressFile(options, path, input, output);

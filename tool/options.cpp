@@ -25,6 +25,8 @@ extern const char kHelp[] =
     "  -k, --keep            keep the input file\n"
     "  -j, --threads N       work with N threads (default: one per core)\n"
     "      --chunk-length N  bytes of input per chunk, 1 to 58315 (default 58315)\n"
+    "      --progress        tell how far each input is read, in lines \"progress\n"
+    "                        READ SIZE\" on standard error, ten a second at most\n"
     "  -V, --version         print the version and exit\n"
     "  -h, --help            print this help and exit\n"
     "  --                    end of options\n"
@@ -94,6 +96,8 @@ Status parseOptions(int argc, char **argv, Options &options)
             options.force = true;
         else if (name == "k" || name == "keep")
             options.keep = true;
+        else if (name == "progress")
+            options.progress = true;
         else if (name == "V" || name == "version")
             options.version = true;
         else if (name == "h" || name == "help")

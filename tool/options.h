@@ -18,6 +18,7 @@ struct Options {
     bool force = false;
     bool keep = false;
     bool toStdout = false;
+    bool progress = false; // "progress READ SIZE" lines on standard error
     uint64_t start = 0;
     uint64_t size = std::numeric_limits<uint64_t>::max();
     unsigned threads = 0; // after parsing, one per core unless given

@@ -83,5 +83,21 @@
         <source>Progress</source>
         <translation>Fortschritt</translation>
     </message>
+    <message>
+        <source>Details of the selected file</source>
+        <translation>Details zur gewählten Datei</translation>
+    </message>
+    <message>
+        <source>Open containing folder</source>
+        <translation>Enthaltenden Ordner öffnen</translation>
+    </message>
+    <message>
+        <source>Copy path</source>
+        <translation>Pfad kopieren</translation>
+    </message>
+    <message>
+        <source>Copy error</source>
+        <translation>Fehler kopieren</translation>
+    </message>
 </context>
 </TS>

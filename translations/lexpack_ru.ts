@@ -83,5 +83,21 @@
         <source>Progress</source>
         <translation>Ход выполнения</translation>
     </message>
+    <message>
+        <source>Details of the selected file</source>
+        <translation>Сведения о выбранном файле</translation>
+    </message>
+    <message>
+        <source>Open containing folder</source>
+        <translation>Открыть папку с файлом</translation>
+    </message>
+    <message>
+        <source>Copy path</source>
+        <translation>Копировать путь</translation>
+    </message>
+    <message>
+        <source>Copy error</source>
+        <translation>Копировать ошибку</translation>
+    </message>
 </context>
 </TS>

@@ -7,9 +7,12 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTreeWidgetItem>
+
+#include <climits>
 
 // The batch: every path goes through dictzip in turn, one row each, with live sizes.
 // It runs inside the handler that started it and keeps the window alive by pumping
@@ -26,6 +29,12 @@ QString ratioText(qint64 oldSize, qint64 newSize)
     return oldSize > 0 ? QString::number(newSize * 100 / oldSize) : QString();
 }
 
+QString joined(const QString &first, const QString &second)
+{
+    return first.isEmpty() || second.isEmpty() ? first + second
+                                               : first + QLatin1String("; ") + second;
+}
+
 } // namespace
 
 void MainForm::processFiles(const QStringList &paths)
@@ -39,9 +48,15 @@ void MainForm::processFiles(const QStringList &paths)
     state = BatchState::Running;
     ui->lInfo->setAccessibleDescription(QString());
     ui->tvResult->clear();
+    showDetails(nullptr);
     ResultList rows(ui->tvResult);
     EventPump pump(this, rows);
-    ui->progressBar->setMaximum(int(paths.size()));
+    // Whole files are steps of barScale, so that at each file's start the bar stands
+    // where a bar of one step per file would.
+    barScale = runner->tellsProgress()
+        ? int(qMax<qsizetype>(1, qMin<qsizetype>(1000, INT_MAX / paths.size())))
+        : 1;
+    ui->progressBar->setMaximum(int(paths.size()) * barScale);
     ui->progressBar->setValue(0);
     ui->progressBar->show();
     ui->pbCancel->show();
@@ -50,17 +65,34 @@ void MainForm::processFiles(const QStringList &paths)
     // for this batch's first run. User input waits: no batch may start inside this one.
     runner->stop([&] { pump(QEventLoop::ExcludeUserInputEvents); });
 
+    int counts[4] = {};
+    qint64 saved = 0;
     for (int i = 0; i < paths.size() && busy(); ++i) {
         ui->lInfo->setText(
             QStringLiteral("[%1/%2] processing %3...")
                 .arg(QString::number(i + 1), QString::number(paths.size()), paths.at(i)));
-        if (runOne(paths.at(i), i, rows, pump) == Outcome::Cancelled)
+        const Outcome outcome = runOne(paths.at(i), i, rows, pump, saved);
+        ++counts[int(outcome)];
+        if (outcome == Outcome::Cancelled)
             break;
     }
 
     ui->progressBar->hide();
     ui->pbCancel->hide();
-    ui->lInfo->setText(busy() ? QStringLiteral("Task finished") : QStringLiteral("Task cancelled"));
+    ui->lInfo->setText((busy() ? QStringLiteral("Task finished") : QStringLiteral("Task cancelled"))
+                       + QStringLiteral(" \u2014 %1 done, %2 failed, %3 cancelled; %4 bytes %5")
+                             .arg(counts[int(Outcome::Done)])
+                             .arg(counts[int(Outcome::Failed)] + counts[int(Outcome::CannotOpen)])
+                             .arg(counts[int(Outcome::Cancelled)])
+                             .arg(qAbs(saved))
+                             .arg(saved < 0 ? QLatin1String("added") : QLatin1String("saved")));
+    // The first failure's reason is shown at once, unless the user chose a row.
+    rows.flush();
+    for (int i = 0; i < ui->tvResult->topLevelItemCount() && !ui->tvResult->currentItem(); ++i) {
+        QTreeWidgetItem *row = ui->tvResult->topLevelItem(i);
+        if (row->text(StatusColumn).startsWith(QLatin1String("failed")))
+            ui->tvResult->setCurrentItem(row);
+    }
     state = BatchState::Idle;
     announceEnd();
 }
@@ -78,7 +110,7 @@ void MainForm::announceEnd()
 }
 
 MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &rows,
-                                   EventPump &pump)
+                                   EventPump &pump, qint64 &saved)
 {
     QTreeWidgetItem *row = rows.addRow(path);
     const QFileInfo info(path);
@@ -94,13 +126,16 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
     rows.setColour(row, StatusColumn, Qt::darkBlue);
     const qint64 oldSize = info.size();
     rows.setText(row, OldSizeColumn, QString::number(oldSize));
-    ui->progressBar->setValue(index);
+    ui->progressBar->setValue(index * barScale);
 
     const auto showNewSize = [&] {
         const qint64 newSize = runner->outputSize();
         rows.setText(row, NewSizeColumn, QString::number(newSize));
         rows.setText(row, RatioColumn, ratioText(oldSize, newSize));
         rows.setColour(row, RatioColumn, Qt::darkBlue);
+        if (runner->progress() >= 0)
+            ui->progressBar->setValue(index * barScale + int(runner->progress() * barScale));
+        return newSize;
     };
 
     // Paint the row, label and bar before the tool starts.
@@ -133,15 +168,24 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
     // already replaced would mislead.
     const bool stopped = !ended && runner->stop([&] { pump(QEventLoop::ExcludeUserInputEvents); });
     const int code = runner->exitCode();
+    // Every run that replaced a file says where the old one is; a cancelled run leaves
+    // no partial output in its place (see DictZip::stop).
+    const QString trashNote = runner->trashed().isEmpty()
+        ? QString()
+        : QStringLiteral("the previous %1 is in the Trash: %2")
+              .arg(QFileInfo(DictZip::outputName(path)).fileName(),
+                   QDir::toNativeSeparators(runner->trashed()));
     if (code == 0) {
         rows.setText(row, StatusColumn, QStringLiteral("done"));
         rows.setColour(row, StatusColumn, Qt::darkGreen);
-        showNewSize();
+        saved += oldSize - showNewSize();
+        rows.setNote(row, trashNote);
         return Outcome::Done;
     }
     rows.setText(row, StatusColumn,
                  stopped ? QStringLiteral("cancelled") : QStringLiteral("failed (%1)").arg(code));
     rows.setColour(row, StatusColumn, Qt::darkRed);
+    rows.setNote(row, stopped ? trashNote : joined(runner->message(), trashNote));
     return stopped ? Outcome::Cancelled : Outcome::Failed;
 }
 

@@ -5,6 +5,9 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTreeWidget>
 
 MainForm::MainForm(QWidget *parent)
     : QDialog(parent)
@@ -17,11 +20,36 @@ MainForm::MainForm(QWidget *parent)
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     ui->progressBar->hide();
     ui->pbCancel->hide();
+
+    // Why a row failed, readable and selectable, under the list; hidden while empty.
+    details = new QLabel(this);
+    details->setObjectName(QStringLiteral("lDetails"));
+    details->setAccessibleName(tr("Details of the selected file"));
+    details->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Maximum);
+    details->setWordWrap(true);
+    details->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    details->hide();
+    ui->verticalLayout->insertWidget(ui->verticalLayout->indexOf(ui->tvResult) + 1, details);
+    connect(ui->tvResult, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem *row) { showDetails(row); });
+    connect(ui->tvResult, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *row) {
+        if (row == ui->tvResult->currentItem())
+            showDetails(row);
+    });
+    ui->tvResult->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->tvResult, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        if (QTreeWidgetItem *row = ui->tvResult->itemAt(at)) {
+            QMenu *menu = rowMenu(row);
+            menu->exec(ui->tvResult->viewport()->mapToGlobal(at));
+            menu->deleteLater();
+        }
+    });
 #ifndef Q_OS_WIN
     // Windows takes the icon from the executable's resource; elsewhere the window carries it.
     setWindowIcon(QIcon(QStringLiteral(":/images/logo.png")));
 #endif
     runner = new DictZip(this);
+    noteMissingTool();
     // Closing the window (Exit, Escape, the close box) cancels a running batch, so the
     // program never goes on working with no window on screen.
     connect(this, &QDialog::finished, this, &MainForm::on_pbCancel_clicked);
@@ -35,6 +63,8 @@ MainForm::~MainForm()
 void MainForm::changeEvent(QEvent *e)
 {
     QDialog::changeEvent(e);
-    if (e->type() == QEvent::LanguageChange)
+    if (e->type() == QEvent::LanguageChange) {
         ui->retranslateUi(this);
+        noteMissingTool();
+    }
 }

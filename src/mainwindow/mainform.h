@@ -8,6 +8,9 @@ class DictZip;
 class EventPump;
 class QDragEnterEvent;
 class QDropEvent;
+class QLabel;
+class QMenu;
+class QTreeWidgetItem;
 class ResultList;
 
 namespace Ui {
@@ -42,7 +45,12 @@ private:
     enum class BatchState { Idle, Running, Stopping };
     enum class Outcome { CannotOpen, Done, Failed, Cancelled };
 
-    Outcome runOne(const QString &path, int index, ResultList &rows, EventPump &pump);
+    Outcome runOne(const QString &path, int index, ResultList &rows, EventPump &pump,
+                   qint64 &saved);
+    // Rows (see rowdetails.cpp): the selected row's note below the list, and its menu.
+    void showDetails(QTreeWidgetItem *row);
+    QMenu *rowMenu(QTreeWidgetItem *row);
+    void noteMissingTool();
     void announceEnd();
     // True while a batch runs and has not been cancelled.
     bool busy() const { return state == BatchState::Running; }
@@ -52,6 +60,9 @@ private:
     Ui::MainForm *ui;
     DictZip *runner;
     BatchState state = BatchState::Idle;
+    QLabel *details;
+    // Progress bar steps per file: more than one when the tool tells how far it has read.
+    int barScale = 1;
 };
 
 #endif // MAINFORM_H

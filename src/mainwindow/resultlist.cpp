@@ -36,6 +36,7 @@ QTreeWidgetItem *ResultList::addRow(const QString &path)
 {
     auto *row = new QTreeWidgetItem;
     row->setText(FileColumn, path);
+    row->setToolTip(FileColumn, path); // the column elides long paths
     pending.append(row);
     return row;
 }
@@ -74,6 +75,13 @@ qreal ResultList::contrast(const QColor &a, const QColor &b)
     };
     const qreal la = luminance(a), lb = luminance(b);
     return (qMax(la, lb) + 0.05) / (qMin(la, lb) + 0.05);
+}
+
+void ResultList::setNote(QTreeWidgetItem *row, const QString &note)
+{
+    row->setData(FileColumn, NoteRole, note);
+    for (int column = StatusColumn; column < ResultColumnCount; ++column)
+        row->setToolTip(column, note);
 }
 
 void ResultList::flush()

@@ -16,6 +16,8 @@ enum ResultColumn {
     RatioColumn,
     ResultColumnCount
 };
+// A row's note (why it failed, where a replaced file went), stored on its File column.
+const int NoteRole = Qt::UserRole;
 
 // The result list as a batch fills it, at a cost per file that does not grow with the
 // list. A tree view lays out all its rows again after each insertion, and columns sized
@@ -35,6 +37,8 @@ public:
     // The colour is stored as a QColor, under the foreground role of that one column. On
     // a dark list it is made lighter, in the same hue, until it is readable there.
     void setColour(QTreeWidgetItem *row, int column, Qt::GlobalColor colour);
+    // The note, also the tooltip of the columns after the File column (whose own is the path).
+    void setNote(QTreeWidgetItem *row, const QString &note);
     // WCAG 2 contrast ratio of two colours, from 1 to 21.
     static qreal contrast(const QColor &a, const QColor &b);
     // Puts the rows added since the last call into the list.

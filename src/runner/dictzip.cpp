@@ -1,7 +1,9 @@
 #include "dictzip.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 
 #ifdef Q_OS_WIN
@@ -20,6 +22,9 @@ const int probeTimeoutMs = 30000;
 const int stopGraceMs = 2000;
 const int stopSliceMs = 50;
 const QLatin1String dzSuffix(".dz");
+// Our own compressor says so in its version line; only it is asked for progress lines.
+const QLatin1String ownToolMark("(Lexpack)");
+const QByteArray progressWord("progress ");
 }
 
 DictZip::DictZip(QObject *parent)
@@ -30,8 +35,16 @@ DictZip::DictZip(QObject *parent)
     process.setWorkingDirectory(QCoreApplication::applicationDirPath());
     // A run that never started must not read as success (its exit code would be a stale 0).
     connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
+        if (error == QProcess::FailedToStart) {
             startFailed = true;
+            lastMessage =
+                QStringLiteral("cannot start %1: %2").arg(toolPath, process.errorString());
+        }
+    });
+    connect(&process, &QProcess::started, this, [this] { pid = process.processId(); });
+    connect(&process, &QProcess::finished, this, [this](int, QProcess::ExitStatus status) {
+        if (status == QProcess::CrashExit)
+            lastMessage = QStringLiteral("the compressor ended abnormally");
     });
     probeVersion();
 }
@@ -55,9 +68,11 @@ QString DictZip::outputName(const QString &path)
     return direction(path) == Decompress ? path.chopped(dzSuffix.size()) : path + dzSuffix;
 }
 
-QStringList DictZip::arguments(const QString &path, bool keep)
+QStringList DictZip::arguments(const QString &path, bool keep, bool progress)
 {
     QStringList arguments;
+    if (progress)
+        arguments << QStringLiteral("--progress");
     if (keep)
         arguments << QStringLiteral("-k");
     arguments << QStringLiteral("-f");
@@ -75,6 +90,8 @@ void DictZip::probeVersion()
     if (zero >= 0)
         printed.truncate(zero);
     versionText = QString::fromLatin1(printed);
+    found = !startFailed;
+    reportsProgress = versionText.contains(ownToolMark);
 }
 
 void DictZip::launch(const QStringList &arguments)
@@ -86,15 +103,86 @@ void DictZip::launch(const QStringList &arguments)
 void DictZip::start(const QString &path, bool keep)
 {
     output = outputName(path);
-    launch(arguments(path, keep));
+    lastMessage.clear();
+    printed.clear();
+    trashPath.clear();
+    pendingLine.clear();
+    pid = 0;
+    bytesRead = reportsProgress ? 0 : -1;
+    inputSize = QFileInfo(path).size();
+    if (!moveOldOutputToTrash()) {
+        startFailed = true;
+        return;
+    }
+    launch(arguments(path, keep, reportsProgress));
+}
+
+// "-f" lets the tool replace an existing output; the user gets it back from the Trash.
+bool DictZip::moveOldOutputToTrash()
+{
+    const QFileInfo info(output);
+    outputWasFree = !info.exists() && !info.isSymLink();
+    // A folder in the way is the tool's to refuse: it is not moved.
+    if (outputWasFree || info.isDir())
+        return true;
+    QString trashed;
+    if (QFile::moveToTrash(output, &trashed) && !QDir::isRelativePath(trashed)) {
+        trashPath = trashed;
+        outputWasFree = true;
+        return true;
+    }
+    if (!trashed.isEmpty()) {
+        // Qt 6.4 on Linux, finding no trash folder, takes the current folder for one.
+        QFile::rename(trashed, output);
+        const QDir fakeTrash(QFileInfo(QFileInfo(trashed).path()).path());
+        QFile::remove(fakeTrash.filePath(QLatin1String("info/") + QFileInfo(trashed).fileName()
+                                         + QLatin1String(".trashinfo")));
+        fakeTrash.rmdir(QStringLiteral("files"));
+        fakeTrash.rmdir(QStringLiteral("info"));
+    }
+    lastMessage =
+        QStringLiteral("not replaced: %1 exists and cannot be moved to the Trash").arg(output);
+    return false;
 }
 
 bool DictZip::waitForFinished(int ms)
 {
-    if (process.state() == QProcess::NotRunning)
-        return true;
-    process.waitForFinished(ms);
+    if (process.state() != QProcess::NotRunning)
+        process.waitForFinished(ms);
+    readOutput();
     return process.state() == QProcess::NotRunning;
+}
+
+// Progress lines are taken out of the tool's output; any other line may be its message.
+void DictZip::readOutput()
+{
+    pendingLine += process.readAll();
+    const bool ended = process.state() == QProcess::NotRunning;
+    for (qsizetype end;
+         (end = pendingLine.indexOf('\n')) >= 0 || (ended && !pendingLine.isEmpty());) {
+        if (end < 0)
+            end = pendingLine.size();
+        const QByteArray line = pendingLine.left(end).trimmed();
+        pendingLine.remove(0, end + 1);
+        const QList<QByteArray> numbers = line.mid(progressWord.size()).split(' ');
+        if (reportsProgress && line.startsWith(progressWord) && numbers.size() == 2) {
+            bytesRead = numbers.at(0).toLongLong();
+            inputSize = numbers.at(1).toLongLong();
+        } else if (!line.isEmpty()) {
+            // A hint may follow the reason ("Try ... for help"): the last lines are kept.
+            printed << QString::fromLocal8Bit(line);
+            if (printed.size() > 3)
+                printed.removeFirst();
+            lastMessage = printed.join(QLatin1Char('\n'));
+        }
+    }
+}
+
+double DictZip::progress() const
+{
+    if (bytesRead < 0 || inputSize <= 0)
+        return -1;
+    return qBound(0.0, double(bytesRead) / double(inputSize), 1.0);
 }
 
 qint64 DictZip::outputSize() const
@@ -145,5 +233,19 @@ bool DictZip::stop(const std::function<void()> &pump)
         }
         pump();
     }
+    if (exitCode() != 0)
+        removePartialOutput();
     return true;
+}
+
+// Our tool, asked to stop, cleans up itself; one that was killed, or a tool that does
+// not clean up, may leave a partial output and the file it set aside for the run.
+void DictZip::removePartialOutput()
+{
+    if (!outputWasFree || output.isEmpty())
+        return;
+    QFile::remove(output);
+    const QString aside = output + QLatin1String(".dictzip-old-") + QString::number(pid);
+    if (QFile::exists(aside))
+        QFile::rename(aside, output);
 }

@@ -24,15 +24,29 @@ public:
     // into the path without that ending; any other path is compressed into path + ".dz".
     static Direction direction(const QString &path);
     static QString outputName(const QString &path);
-    // The tool's command line for a run on `path`, "-k" asking it to leave the input.
-    static QStringList arguments(const QString &path, bool keep);
+    // The tool's command line for a run on `path`, "-k" asking it to leave the input,
+    // "--progress" asking our own compressor to tell how far it has read.
+    static QStringList arguments(const QString &path, bool keep, bool progress = false);
 
-    // Starts a run on `path` in the direction the rule gives, and returns at once.
+    // Starts a run on `path` in the direction the rule gives, and returns at once. A file
+    // the run would replace goes to the Trash first; where it cannot, nothing runs and the
+    // run fails (exit code -1) with the reason as its message.
     void start(const QString &path, bool keep);
     bool waitForFinished(int ms);
     qint64 outputSize() const;
     int exitCode() const;
     QString version() const;
+    // Whether the version probe could start the tool.
+    bool toolFound() const { return found; }
+    QString program() const { return toolPath; }
+    // The last lines the last run printed, or why it did not run.
+    QString message() const { return lastMessage; }
+    // Where the file that the last run replaces went in the Trash; empty when it replaced none.
+    QString trashed() const { return trashPath; }
+    // The share of its input that the run under way has read, 0 to 1; -1 when the tool
+    // does not tell.
+    double progress() const;
+    bool tellsProgress() const { return reportsProgress; }
 
     // Stops the run under way and returns once it has ended: the tool is asked to stop,
     // so that it removes its partial output and puts back a file it set aside; one that
@@ -46,12 +60,26 @@ private:
     void probeVersion();
     void launch(const QStringList &arguments);
     void askToStop();
+    bool moveOldOutputToTrash();
+    void readOutput();
+    void removePartialOutput();
 
     QString toolPath;
     QString output;
     QString versionText;
     QProcess process;
     bool startFailed = false;
+    bool found = false;
+    bool reportsProgress = false;
+    // The output did not exist when the run started: what is there after a stop is partial.
+    bool outputWasFree = false;
+    qint64 pid = 0;
+    QByteArray pendingLine;
+    QString lastMessage;
+    QStringList printed; // the run's last lines, progress lines left out
+    QString trashPath;
+    qint64 bytesRead = -1;
+    qint64 inputSize = 0;
 };
 
 #endif // DICTZIP_H

@@ -1,5 +1,5 @@
-// The batch run against the fake compressor: rows, sizes, colours, Cancel, closing, and
-// files refused while a batch runs or stops.
+// The batch run against the fake compressor: rows, sizes, colours, Cancel, closing, files
+// refused while a batch runs or stops, replaced files, notes and progress within a file.
 
 #include "dictzip.h"
 #include "mainform.h"
@@ -7,7 +7,9 @@
 #include "../guitest.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -59,11 +61,12 @@ class TestBatchRun : public QObject
     // Row i is the last one and its run has been polled at least once.
     bool polled(int i) const { return list()->topLevelItemCount() == i + 1 && !row(i)->text(3).isEmpty(); }
     QColor colour(int i, int column) const { return row(i)->data(column, Qt::ForegroundRole).value<QColor>(); }
+    QString info() const { return child<QLabel>(*window, "lInfo")->text(); }
     void click(const char *name) { QTest::mouseClick(child(*window, name), Qt::LeftButton); }
     bool toolIdle() const { return window->findChild<DictZip *>()->waitForFinished(0); }
     void checkIdle(const QString &text)
     {
-        QCOMPARE(child<QLabel>(*window, "lInfo")->text(), text);
+        QVERIFY2(info().startsWith(text), qPrintable(info()));
         QVERIFY(child(*window, "progressBar")->isHidden() && child(*window, "pbCancel")->isHidden());
     }
 
@@ -73,6 +76,10 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
         qputenv("FAKEDICTZIP_LOG", dir->filePath("runs.log").toLocal8Bit());
+        // The Trash in the test's folder; anything Qt puts in the current folder lands there too.
+        qputenv("HOME", dir->path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", dir->filePath("data").toLocal8Bit());
+        QVERIFY(QDir().mkpath(dir->filePath("data")) && QDir::setCurrent(dir->path()));
         window = std::make_unique<MainForm>();
     }
     void cleanup()
@@ -150,7 +157,7 @@ private slots:
         QCOMPARE(
             QList<int>({int(values.size()), values.at(0).at(0).toInt(), values.at(1).at(0).toInt(), bar->maximum()}),
             QList<int>({2, 0, 2, 4}));
-        checkIdle("Task finished");
+        QCOMPARE(info(), QStringLiteral("Task finished — 2 done, 2 failed, 0 cancelled; 0 bytes saved"));
 
         // An empty list changes nothing at all.
         child<QLabel>(*window, "lInfo")->setText("unchanged");
@@ -234,11 +241,87 @@ private slots:
         QCOMPARE(column(1), QStringList(target, "done") << status);
         QCOMPARE(colour(target, 1), QColor(status == "done" ? Qt::darkGreen : Qt::darkRed));
         QCOMPARE(QFile::exists(paths[target]), status != "done"); // the fake removes it on success only
-        QCOMPARE(QFile::exists(paths[target] + ".dz"), status != "cancelled" || fake.contains("ignore_term"));
+        QCOMPARE(QFile::exists(paths[target] + ".dz"), status != "cancelled");
         checkIdle("Task cancelled");
 
         window->processFiles({makeFile("next.dsl", 1)});
         QCOMPARE(column(1), QStringList{"done"});
+    }
+
+    void replace_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("fake");
+        QTest::addColumn<bool>("trash"); // a Trash can take the file the run replaces
+        QTest::addColumn<QString>("status");
+        QTest::newRow("decompress over an edited file") << "a.dsl.dz" << QByteArray() << true << "done";
+        QTest::newRow("no Trash: nothing runs") << "c.dsl" << QByteArray() << false << "failed (-1)";
+        QTest::newRow("killed: no partial output")
+            << "d.dsl.dz" << QByteArray("sleep_ms=30000\nignore_term=1") << true << "cancelled";
+    }
+    // The file a run replaces is in the Trash, or where no Trash can take it, left alone.
+    void replace()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, fake);
+        QFETCH(bool, trash);
+        QFETCH(QString, status);
+        const QString path = makeFile(name, 100, fake), old = DictZip::outputName(path);
+        writeInput(old, 7); // the runs write as much as they read: 100 bytes
+        if (!trash)
+            qputenv("XDG_DATA_HOME", path.toLocal8Bit()); // a file: no Trash folder can be made there
+        During cancel([&] { return status == "cancelled" && polled(0); }, [&] { click("pbCancel"); });
+        window->processFiles({path});
+
+        const QString trashed = dir->filePath("data/Trash/files/" + QFileInfo(old).fileName());
+        QCOMPARE(column(1), QStringList{status});
+        QCOMPARE(toolRuns().size(), int(trash));
+        QVERIFY(QFile::exists(path) && !QFile::exists(dir->filePath("files")));
+        QCOMPARE(QFile::exists(old), status != "cancelled");
+        QCOMPARE(QFileInfo(trash ? trashed : old).size(), 7);
+        QVERIFY(row(0)->toolTip(1).contains(trash ? trashed : "cannot be moved to the Trash"));
+    }
+
+    // A failed row tells why, in its tooltip, below the list and through its menu.
+    void failureSaysWhy()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const QString why = "cannot create bad.dsl.dz: Permission denied";
+        const QString bad = makeFile("bad.dsl", 10, "exit=1\nsay=" + why.toUtf8());
+        window->processFiles({makeFile("ok.dsl", 1000, "bytes=400"), bad});
+
+        QCOMPARE(info(), QStringLiteral("Task finished — 1 done, 1 failed, 0 cancelled; 600 bytes saved"));
+        QCOMPARE(QStringList({row(1)->toolTip(0), row(1)->toolTip(1), child<QLabel>(*window, "lDetails")->text()}),
+                 QStringList({bad, why, why}));
+        During menu([] { return QApplication::activePopupWidget(); },
+                    [] {
+                        auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                        popup->actions().at(2)->trigger(); // "Copy error"
+                        popup->close();
+                    });
+        emit list()->customContextMenuRequested(list()->visualItemRect(row(1)).center());
+        QCOMPARE(QGuiApplication::clipboard()->text(), why);
+    }
+
+    // Our compressor tells how far it has read: the bar moves within a file, and stands
+    // at whole files at each file's start.
+    void progressWithinFile()
+    {
+        qputenv("FAKEDICTZIP_VERSION", "dictzip 9 (Lexpack)\\n");
+        window = std::make_unique<MainForm>();
+        qunsetenv("FAKEDICTZIP_VERSION");
+        const QString big = makeFile("big.dsl", 1000, "steps=2"); // holds after reading half
+        QFile hold(big + ".hold");
+        QVERIFY(hold.open(QIODevice::WriteOnly));
+        auto *bar = child<QProgressBar>(*window, "progressBar");
+        QSignalSpy values(bar, &QProgressBar::valueChanged);
+        During midway([&] { return bar->value() > 0; }, [&] { hold.remove(); });
+        window->processFiles({big, makeFile("small.dsl", 10)});
+
+        QCOMPARE(toolRuns().first(), "--progress\t-k\t-f\t" + big);
+        QCOMPARE(bar->maximum(), 2000);
+        QCOMPARE(values.mid(0, 3), QList<QList<QVariant>>({{0}, {500}, {1000}}));
     }
 
     void closingEndsBatch_data()

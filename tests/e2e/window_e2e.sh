@@ -16,7 +16,10 @@ done
 rm -rf "$work" && mkdir -p "$work"
 work=$(cd "$work" && pwd)
 xvfb_pid="" app_pid=""
-trap '{ [ -n "$app_pid" ] && kill "$app_pid"; [ -n "$xvfb_pid" ] && kill "$xvfb_pid"; wait; } 2>/dev/null' EXIT
+# The program's home, in a neutral place: rows and the picture show ~/dictionaries paths.
+home_root=$(mktemp -d /tmp/lexpack.XXXXXX) && home="$home_root/home/reader" || exit 1
+mkdir -p "$home/dictionaries" "$home/.local/share"
+trap '{ [ -n "$app_pid" ] && kill "$app_pid"; [ -n "$xvfb_pid" ] && kill "$xvfb_pid"; wait; rm -rf "$home_root"; } 2>/dev/null' EXIT
 
 fail() {
     echo "FAIL: $*"
@@ -52,7 +55,7 @@ make_dsl "$work/other.dsl" 9000
 cp "$work/other.dsl" "$work/other.orig"
 "$bindir/dictzip" "$work/other.dsl" || fail "could not prepare other.dsl.dz"
 
-env -u XDG_CURRENT_DESKTOP QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=lexpack-none \
+env -u XDG_CURRENT_DESKTOP -u XDG_DATA_HOME HOME="$home" QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=lexpack-none \
     "$bindir/lexpack" > "$work/app.log" 2>&1 &
 app_pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Lexpack - Lexpacker$' | head -n1)
@@ -69,10 +72,8 @@ xdotool key Return
 
 wait_for 60 same_as "$work/en-de.dsl.dz" "$work/en-de.dsl.orig" || fail "en-de.dsl.dz did not appear with the right content"
 wait_for 60 plain_same_as "$work/other.dsl" "$work/other.orig" || fail "other.dsl.dz was not decompressed correctly"
-sleep 1 # the last row's "done" painted for the picture
 cmp -s "$work/en-de.dsl" "$work/en-de.dsl.orig" || fail "the kept original en-de.dsl changed or went"
 [ -f "$work/other.dsl.dz" ] || fail "the kept original other.dsl.dz went"
-[ -z "$screenshot" ] || import -window "$window" "$screenshot" || fail "could not take a screenshot"
 
 # Ctrl+O, then into the open dialog (the DSL filter in force) each argument typed and Enter.
 open_typed() {
@@ -86,6 +87,48 @@ open_typed() {
         xdotool key Return
     done
 }
+
+# A second batch in ~/dictionaries: the .dz it replaces goes to the Trash with its old
+# content, the bar moves within the large file, and a damaged file fails with its reason,
+# which the picture shows under the list.
+dicts="$home/dictionaries"
+make_dsl "$work/part.dsl" 300000
+for i in 1 2 3 4 5; do cat "$work/part.dsl"; done > "$dicts/en-fr.dsl"
+echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
+head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz"
+open_typed "$dicts/" '"en-fr.dsl" "damaged.dsl.dz" '
+
+# The filled share of the bar in a picture of the window, in percent: in the bottom strip,
+# the row with the longest run of blue chunk and white groove.
+bar_fill() {
+    convert "$1" -gravity South -crop 0x40+0+0 +repage txt:- | awk -F'[ ,:()]+' '
+        NR > 1 { blue[$1, $2] = $5 > $3 + 60 && $5 > 150; white[$1, $2] = $3 >= 248 && $4 >= 248 && $5 >= 248
+                 if ($1 > w) w = $1; if ($2 > h) h = $2 }
+        END { for (y = 0; y <= h; y++) {
+                  for (x = 0; x <= w && !blue[x, y]; x++);
+                  for (b = 0; blue[x, y]; x++) b++
+                  for (skip = 0; skip < 3 && !white[x, y]; skip++) x++
+                  for (g = 0; white[x, y]; x++) g++
+                  if (b > 0 && b + g > span) { span = b + g; fill = 100 * b / span }
+              }
+              printf "%d\n", fill }'
+}
+# Midway through en-fr.dsl the compressor is held, and the bar must stand above 0 and below
+# one file's worth (half the bar for two files).
+grown() { [ "$(stat -c %s "$dicts/en-fr.dsl.dz" 2>/dev/null || echo 0)" -gt 3000000 ]; }
+wait_for 60 grown || fail "en-fr.dsl.dz did not grow"
+tool_pid=$(pgrep -P "$app_pid" -x dictzip) || fail "the compressor ended before it could be held midway"
+kill -STOP "$tool_pid"; fill=0
+bar_midway() { import -window "$window" "$work/bar.png" && fill=$(bar_fill "$work/bar.png") && [ "$fill" -gt 0 ] && [ "$fill" -lt 48 ]; }
+wait_for 10 bar_midway; midway=$?
+kill -CONT "$tool_pid"
+[ "$midway" -eq 0 ] || fail "midway through en-fr.dsl the bar stood at $fill%, not between 0 and one file's worth"
+
+wait_for 60 same_as "$dicts/en-fr.dsl.dz" "$dicts/en-fr.dsl" || fail "en-fr.dsl.dz did not replace the old one"
+echo "an older en-fr.dsl.dz" | cmp -s - "$home/.local/share/Trash/files/en-fr.dsl.dz" ||
+    fail "the replaced en-fr.dsl.dz is not in the Trash with its old content"
+sleep 1 # the failed row and its reason painted for the picture
+[ -z "$screenshot" ] || import -window "$window" "$screenshot" || fail "could not take a screenshot"
 
 # Typed names that the filter hides are processed as well as the one it shows (typed in
 # the dialog's folder, where the filter decides what its list shows).

@@ -7,8 +7,10 @@
 // FAKEDICTZIP_VERSION is printed for -V ("\0" and "\n" stand for a zero byte and a line
 // end). A file "<input>.fake" steers the run on that input, one "key=value" a line: exit
 // (code), sleep_ms (length of the run), bytes (final size, default the input's), steps
-// (of growth, default 4), crash (abort at the end), ignore_term (only SIGKILL stops it).
-// While "<input>.hold" exists the run waits (at most 30 s) before it ends.
+// (of growth, default 4), crash (abort at the end), ignore_term (only SIGKILL stops it),
+// say (a line printed last on standard error). While "<input>.hold" exists the run waits
+// (at most 30 s) before it ends. With --progress, each step of growth begins with a line
+// "progress <bytes read> <input size>" on standard error, the last one short of the end.
 
 #include <chrono>
 #include <csignal>
@@ -37,13 +39,14 @@ void stopped(int)
 
 int main(int argc, char **argv)
 {
-    bool keep = false, decompress = false;
+    bool keep = false, decompress = false, progress = false;
     std::string input, line;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         line += (i > 1 ? "\t" : "") + arg;
         keep = keep || arg == "-k";
         decompress = decompress || arg == "-d";
+        progress = progress || arg == "--progress";
         if (arg[0] != '-')
             input = arg;
     }
@@ -58,12 +61,15 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    std::map<std::string, long long> settings = {{"bytes", -1}, {"steps", 4}};
+    std::map<std::string, std::string> text = {{"bytes", "-1"}, {"steps", "4"}};
     std::ifstream sidecar(input + ".fake");
     for (std::string entry; std::getline(sidecar, entry);) {
         if (entry.find('=') != std::string::npos)
-            settings[entry.substr(0, entry.find('='))] = std::atoll(entry.c_str() + entry.find('=') + 1);
+            text[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
     }
+    std::map<std::string, long long> settings;
+    for (const auto &[key, value] : text)
+        settings[key] = std::atoll(value.c_str());
     struct stat info
     {
     };
@@ -78,6 +84,9 @@ int main(int argc, char **argv)
     // Large sizes stay sparse, so tests need no real disk space.
     FILE *file = std::fopen(output.c_str(), "wb");
     for (long long step = 1; file && step <= steps; ++step) {
+        if (progress)
+            std::fprintf(stderr, "progress %lld %lld\n", (long long)info.st_size * (step - 1) / steps,
+                         (long long)info.st_size);
         std::this_thread::sleep_for(std::chrono::milliseconds(settings["sleep_ms"] / steps));
         if (ftruncate(fileno(file), bytes * step / steps) != 0)
             return 3;
@@ -87,6 +96,8 @@ int main(int argc, char **argv)
     for (int waited = 0; access((input + ".hold").c_str(), F_OK) == 0 && waited < 3000; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
+    if (!text["say"].empty())
+        std::fprintf(stderr, "%s\n", text["say"].c_str());
     if (settings["crash"])
         std::abort();
     if (settings["exit"] == 0 && !keep)
