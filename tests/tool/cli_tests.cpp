@@ -19,6 +19,11 @@ void setModified(const fs::path &path, time_t seconds)
     struct utimbuf times = {seconds, seconds};
     utime(path.c_str(), &times);
 }
+int64_t modified(const fs::path &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_mtime : -1;
+}
 
 class Scratch : public Folder {
 public:
@@ -90,18 +95,91 @@ TEST(filesAreNamedKeptAndRemovedAsAsked)
     CHECK_MSG(s.run({"-l", "my folder/b.dz"}).out.find(line) != std::string::npos, line);
 
     CHECK(s.run({"-k", "-f", "-d", "a.txt.dz"}).exitCode == 0 && readFile(s / "a.txt") == data);
-    struct stat st;
-    CHECK(stat((s / "a.txt").c_str(), &st) == 0 && st.st_mtime == 1600000000);
     // The window's compress run over an existing output replaces it and leaves nothing else.
     writeFile(s / "a.txt.dz", {'o', 'l', 'd'});
     CHECK(s.run({"-k", "-f", "a.txt"}).exitCode == 0 && s.snapshot().size() == 4);
     fs::rename(s / "a.txt.dz", s / "UPPER.TXT.DZ");
     CHECK(s.run({"-f", "-d", "UPPER.TXT.DZ"}).exitCode == 0 && readFile(s / "UPPER.TXT") == data);
 
-    // With one-byte chunks 40,000 bytes need two members, which gzip reads as one stream.
-    writeFile(s / "m.txt", slice(data, 0, 40000));
-    CHECK(s.run({"-k", "--chunk-length", "1", "m.txt"}).exitCode == 0);
-    CHECK(s.run({"-dc", "m.txt.dz"}, "/bin/gzip").bytes() == slice(data, 0, 40000));
+    // One member holds 32,762 one-byte chunks; more only when asked, and said so.
+    writeFile(s / "m.txt", slice(data, 0, 32762));
+    CHECK(s.run({"-f", "--chunk-length", "1", "m.txt"}).exitCode == 0);
+    writeFile(s / "m.txt", slice(data, 0, 32763));
+    CHECK(s.run({"-k", "-f", "--chunk-length", "1", "--multi-member", "m.txt"}).exitCode == 0);
+    CHECK(s.run({"-dc", "m.txt.dz"}, "/bin/gzip").bytes() == slice(data, 0, 32763));
+    for (const char *mode : {"-t", "-l"})
+        CHECK_MSG(s.run({mode, "m.txt.dz"}).err.find("m.txt.dz: multi-member file (2 members)") != std::string::npos,
+                  mode);
+    // A hostile stored name reaches the terminal escaped.
+    writeFile(s / "e\x1b[2J\xc2\x9b\xff\n", data);
+    CHECK(s.run({"e\x1b[2J\xc2\x9b\xff\n"}).exitCode == 0);
+    CHECK(s.run({"-l", "e\x1b[2J\xc2\x9b\xff\n.dz"}).out.find("  e\\x1b[2J\\xc2\\x9b\\xff\\x0a\n") !=
+          std::string::npos);
+}
+
+// gzip stores times from 1970 to 2106; others are stored as 0, with a warning,
+// and restore nothing. The .dz gets the input's time.
+TEST(modificationTimesOutOfRangeAreNotStored)
+{
+    Scratch s;
+    for (const int64_t when : {int64_t(1600000000), int64_t(-157766400), int64_t(7258118400)}) {
+        writeFile(s / "t", {'x'});
+        setModified(s / "t", time_t(when));
+        const bool storable = when == 1600000000;
+        const RunResult r = s.run({"-f", "t"});
+        const Bytes packed = readFile(s / "t.dz");
+        CHECK_MSG(r.exitCode == 0 && modified(s / "t.dz") == when && packed.size() > 8 &&
+                      (packed[4] | packed[5] << 8 | packed[6] << 16 | uint32_t(packed[7]) << 24) ==
+                          (storable ? when : 0) &&
+                      (r.err.find("t: modification time out of range, not stored") == std::string::npos) == storable,
+                  std::to_string(when) + r.err);
+        const time_t before = time(nullptr);
+        CHECK(s.run({"-d", "t.dz"}).exitCode == 0 &&
+              (storable ? modified(s / "t") == when : modified(s / "t") >= before));
+    }
+}
+
+// Run as root on another user's file, the output is theirs, set-id bits and all.
+TEST(outputsKeepTheInputsOwner)
+{
+    if (geteuid() != 0)
+        return void(std::printf("  skipped: not run as root\n"));
+    Scratch s;
+    writeFile(s / "p", {'x'});
+    CHECK(chown((s / "p").c_str(), 65534, 65534) == 0 && chmod((s / "p").c_str(), 04755) == 0);
+    for (const auto &[args, output] : {std::pair{std::vector<std::string>{"p"}, "p.dz"}, {{"-d", "p.dz"}, "p"}}) {
+        struct stat st;
+        CHECK_MSG(s.run(args).exitCode == 0 && stat((s / output).c_str(), &st) == 0 && st.st_uid == 65534 &&
+                      st.st_gid == 65534 && (st.st_mode & 07777) == 04755,
+                  output);
+    }
+}
+
+// A stop before the output is committed leaves the input and no output (also
+// when it comes before the handlers are in place); one after it, a success.
+TEST(aLateStopDoesNotUndoACommittedRun)
+{
+    Scratch s;
+    const Bytes data = testdata::text(4u << 20, 3);
+    writeFile(s / "k", data);
+    CHECK(s.run({"k"}).exitCode == 0);
+    const Bytes packed = readFile(s / "k.dz");
+    const auto t0 = std::chrono::steady_clock::now();
+    CHECK(s.run({"-d", "k.dz"}).exitCode == 0);
+    const auto step = (std::chrono::steady_clock::now() - t0) / 20; // spreads the stops over a run and past it
+    for (int i = 0; i < 30; ++i) {
+        fs::remove(s / "k");
+        writeFile(s / "k.dz", packed);
+        const pid_t pid = s.start({"-d", "k.dz"});
+        std::this_thread::sleep_for(step * i);
+        kill(pid, SIGTERM);
+        const RunResult r = s.finish(pid);
+        const bool done = !fs::exists(s / "k.dz") && readFile(s / "k") == data;
+        const bool untouched = fs::exists(s / "k.dz") && !fs::exists(s / "k");
+        CHECK_MSG(r.exitCode == 0 ? done && r.err.empty()
+                                  : (r.exitCode == 143 || r.exitCode == 1000 + SIGTERM) && untouched,
+                  std::to_string(i) + ": exit " + std::to_string(r.exitCode) + " " + r.err);
+    }
 }
 
 TEST(outputIsByteIdenticalToDebianDictzip)

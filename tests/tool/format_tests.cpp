@@ -202,6 +202,11 @@ TEST(inputThatChangesOrAStopRequestStopsCompression)
         const Status s = compress(source, data.size(), target, settings);
         CHECK_MSG(s.kind() == Failure::Interrupted && s.exitCode() == 143 && polls == 5, std::to_string(threads));
     }
+    // Reading stops between members too, however small they are.
+    Bytes empties = compressBytes({}), back;
+    empties.insert(empties.end(), empties.begin(), empties.end());
+    CHECK(readBack(empties, back, {1, true, [] { return Status::interrupted(15, "interrupted"); }}).kind() ==
+          Failure::Interrupted);
 }
 
 int main(int argc, char **argv) { return check::runAll(argc, argv); }
