@@ -6,7 +6,6 @@
 
 #include <csignal>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,19 +26,13 @@ int64_t modified(const fs::path &path)
 
 class Scratch : public Folder {
 public:
-    std::string stdoutPath; // for the runs to come; empty: captured
-    long fileSizeLimit = -1;
-
     pid_t start(const std::vector<std::string> &args, const char *tool = DICTZIP_PROGRAM)
     {
-        const fs::path out = stdoutPath.empty() ? root_ / "stdout" : fs::path(stdoutPath), err = root_ / "stderr";
+        const fs::path out = root_ / "stdout", err = root_ / "stderr";
         const pid_t pid = fork();
         if (pid == 0) {
             dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
             dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-            struct rlimit limit = {rlim_t(fileSizeLimit), rlim_t(fileSizeLimit)};
-            if (fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &limit) == 0)
-                signal(SIGXFSZ, SIG_IGN); // so writes fail with EFBIG instead
             std::vector<char *> argv{const_cast<char *>(tool)};
             for (const std::string &a : args)
                 argv.push_back(const_cast<char *>(a.c_str()));
@@ -59,8 +52,7 @@ public:
             if (!CHECK_MSG(waited < 6000, "the tool did not end within a minute"))
                 kill(pid, SIGKILL);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status),
-                stdoutPath.empty() ? readFile<std::string>(root_ / "stdout") : "",
-                readFile<std::string>(root_ / "stderr")};
+                readFile<std::string>(root_ / "stdout"), readFile<std::string>(root_ / "stderr")};
     }
 
     RunResult run(const std::vector<std::string> &args, const char *tool = DICTZIP_PROGRAM)
@@ -74,32 +66,23 @@ public:
 TEST(filesAreNamedKeptAndRemovedAsAsked)
 {
     Scratch s;
-    CHECK(s.run({"-V"}).out.rfind("dictzip ", 0) == 0);
     const Bytes data = testdata::text(200000);
     writeFile(s / "a.txt", data);
     setModified(s / "a.txt", 1600000000);
-    chmod((s / "a.txt").c_str(), 0640);
     CHECK(s.run({"-f", "a.txt"}).exitCode == 0 && s.snapshot().size() == 1);
-    CHECK((fs::status(s / "a.txt.dz").permissions() & fs::perms::all) ==
-          (fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read));
-    CHECK(s.run({"-s", "58000", "-e", "1000", "a.txt.dz"}).bytes() == slice(data, 58000, 1000));
-    CHECK(s.run({"--start=199990", "--size=1000", "a.txt.dz"}).bytes() == slice(data, 199990, 1000));
+    CHECK(s.run({"-s", "58000", "--size=1000", "a.txt.dz"}).bytes() == slice(data, 58000, 1000));
 
     // The listing: members, chunks, chunk length, sizes, the share saved and the stored name.
     const auto packed = fs::file_size(s / "a.txt.dz");
     char line[200];
     std::snprintf(line, sizeof line, "%8u %8u %10u %14llu %14u %6.1f%%  a.txt\n", 1, 4, 58315,
                   (unsigned long long)packed, 200000, 100.0 * (1 - packed / 200000.0));
-    fs::create_directory(s / "my folder");
-    fs::copy_file(s / "a.txt.dz", s / "my folder/b.dz");
-    CHECK_MSG(s.run({"-l", "my folder/b.dz"}).out.find(line) != std::string::npos, line);
+    CHECK_MSG(s.run({"-l", "a.txt.dz"}).out.find(line) != std::string::npos, line);
 
     CHECK(s.run({"-k", "-f", "-d", "a.txt.dz"}).exitCode == 0 && readFile(s / "a.txt") == data);
     // The window's compress run over an existing output replaces it and leaves nothing else.
     writeFile(s / "a.txt.dz", {'o', 'l', 'd'});
-    CHECK(s.run({"-k", "-f", "a.txt"}).exitCode == 0 && s.snapshot().size() == 4);
-    fs::rename(s / "a.txt.dz", s / "UPPER.TXT.DZ");
-    CHECK(s.run({"-f", "-d", "UPPER.TXT.DZ"}).exitCode == 0 && readFile(s / "UPPER.TXT") == data);
+    CHECK(s.run({"-k", "-f", "a.txt"}).exitCode == 0 && s.snapshot().size() == 2);
 
     // One member holds 32,762 one-byte chunks; more only when asked, and said so.
     writeFile(s / "m.txt", slice(data, 0, 32762));
@@ -117,46 +100,37 @@ TEST(filesAreNamedKeptAndRemovedAsAsked)
           std::string::npos);
 }
 
-// gzip stores times from 1970 to 2106; others are stored as 0, with a warning,
-// and restore nothing. The .dz gets the input's time.
-TEST(modificationTimesOutOfRangeAreNotStored)
+// gzip stores times from 1970 to 2106, others as 0 with a warning, and those
+// restore nothing; the .dz gets the input's time. Run as root, outputs get the
+// input's owner, set-id bits and all.
+TEST(timesAndOwnersCarryOver)
 {
     Scratch s;
+    const bool root = geteuid() == 0;
     for (const int64_t when : {int64_t(1600000000), int64_t(-157766400), int64_t(7258118400)}) {
         writeFile(s / "t", {'x'});
         setModified(s / "t", time_t(when));
+        CHECK(!root || (chown((s / "t").c_str(), 65534, 65534) == 0 && chmod((s / "t").c_str(), 04755) == 0));
         const bool storable = when == 1600000000;
         const RunResult r = s.run({"-f", "t"});
         const Bytes packed = readFile(s / "t.dz");
-        CHECK_MSG(r.exitCode == 0 && modified(s / "t.dz") == when && packed.size() > 8 &&
-                      (packed[4] | packed[5] << 8 | packed[6] << 16 | uint32_t(packed[7]) << 24) ==
-                          (storable ? when : 0) &&
+        CHECK_MSG(r.exitCode == 0 && modified(s / "t.dz") == when &&
+                      slice(packed, 4, 4) == (storable ? Bytes{0, 0x10, 0x5e, 0x5f} : Bytes(4, 0)) &&
                       (r.err.find("t: modification time out of range, not stored") == std::string::npos) == storable,
                   std::to_string(when) + r.err);
         const time_t before = time(nullptr);
         CHECK(s.run({"-d", "t.dz"}).exitCode == 0 &&
               (storable ? modified(s / "t") == when : modified(s / "t") >= before));
-    }
-}
-
-// Run as root on another user's file, the output is theirs, set-id bits and all.
-TEST(outputsKeepTheInputsOwner)
-{
-    if (geteuid() != 0)
-        return void(std::printf("  skipped: not run as root\n"));
-    Scratch s;
-    writeFile(s / "p", {'x'});
-    CHECK(chown((s / "p").c_str(), 65534, 65534) == 0 && chmod((s / "p").c_str(), 04755) == 0);
-    for (const auto &[args, output] : {std::pair{std::vector<std::string>{"p"}, "p.dz"}, {{"-d", "p.dz"}, "p"}}) {
         struct stat st;
-        CHECK_MSG(s.run(args).exitCode == 0 && stat((s / output).c_str(), &st) == 0 && st.st_uid == 65534 &&
-                      st.st_gid == 65534 && (st.st_mode & 07777) == 04755,
-                  output);
+        CHECK(!root || (stat((s / "t").c_str(), &st) == 0 && st.st_uid == 65534 && st.st_gid == 65534 &&
+                        (st.st_mode & 07777) == 04755));
     }
+    if (!root)
+        std::printf("  owners skipped: not run as root\n");
 }
 
-// A stop before the output is committed leaves the input and no output (also
-// when it comes before the handlers are in place); one after it, a success.
+// A stop before the output is committed (or before the handlers are in place)
+// leaves the input and no output; one after it leaves a success.
 TEST(aLateStopDoesNotUndoACommittedRun)
 {
     Scratch s;
@@ -166,18 +140,17 @@ TEST(aLateStopDoesNotUndoACommittedRun)
     const Bytes packed = readFile(s / "k.dz");
     const auto t0 = std::chrono::steady_clock::now();
     CHECK(s.run({"-d", "k.dz"}).exitCode == 0);
-    const auto step = (std::chrono::steady_clock::now() - t0) / 20; // spreads the stops over a run and past it
-    for (int i = 0; i < 30; ++i) {
+    const auto step = (std::chrono::steady_clock::now() - t0) / 25; // the stops spread over a run and past it
+    for (int i = 0; i < 40; ++i) {
         fs::remove(s / "k");
         writeFile(s / "k.dz", packed);
         const pid_t pid = s.start({"-d", "k.dz"});
         std::this_thread::sleep_for(step * i);
         kill(pid, SIGTERM);
         const RunResult r = s.finish(pid);
-        const bool done = !fs::exists(s / "k.dz") && readFile(s / "k") == data;
-        const bool untouched = fs::exists(s / "k.dz") && !fs::exists(s / "k");
-        CHECK_MSG(r.exitCode == 0 ? done && r.err.empty()
-                                  : (r.exitCode == 143 || r.exitCode == 1000 + SIGTERM) && untouched,
+        CHECK_MSG(r.exitCode == 0 ? !fs::exists(s / "k.dz") && readFile(s / "k") == data && r.err.empty()
+                                  : (r.exitCode == 143 || r.exitCode == 1000 + SIGTERM) && fs::exists(s / "k.dz") &&
+                                        !fs::exists(s / "k"),
                   std::to_string(i) + ": exit " + std::to_string(r.exitCode) + " " + r.err);
     }
 }
@@ -208,17 +181,6 @@ TEST(failuresLeaveTheFolderAsItWas)
     cases.insert(cases.end(),
                  {
                      {"fifo", {}, {"-f", "pipe"}, 2, [](Scratch &s) { mkfifo((s / "pipe").c_str(), 0644); }},
-                     {"device", {}, {"-f", "zero"}, 2, [](Scratch &s) { fs::create_symlink("/dev/zero", s / "zero"); }},
-                     {"file size limit",
-                      {{"r", testdata::text(1000000, 7, true)}, {"r.dz", {'o', 'l', 'd'}}},
-                      {"-f", "r"},
-                      4,
-                      [](Scratch &s) { s.fileSizeLimit = 300000; }},
-                     {"disk full on standard output",
-                      {{"g.dz", good}},
-                      {"-d", "-c", "g.dz"},
-                      4,
-                      [](Scratch &s) { s.stdoutPath = "/dev/full"; }},
                  });
     if (geteuid() != 0) // permissions do not stop root
         cases.push_back(
