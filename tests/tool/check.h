@@ -12,10 +12,6 @@ namespace check {
 inline std::vector<std::pair<const char *, void (*)()>> cases;
 inline int failures = 0;
 
-struct Register {
-    Register(const char *name, void (*body)()) { cases.push_back({name, body}); }
-};
-
 inline bool report(bool ok, const char *what, int line, const std::string &context)
 {
     if (!ok && ++failures)
@@ -39,9 +35,9 @@ inline int runAll(int argc = 1, char **argv = nullptr)
 
 } // namespace check
 
-#define TEST(name)                                              \
-    static void name();                                         \
-    static const check::Register name##Registered(#name, name); \
+#define TEST(name)                                                                      \
+    static void name();                                                                 \
+    static const bool name##Registered = (check::cases.push_back({#name, name}), true); \
     static void name()
 #define CHECK_MSG(condition, context) check::report(static_cast<bool>(condition), #condition, __LINE__, (context))
 #define CHECK(condition) CHECK_MSG(condition, "")
