@@ -125,7 +125,7 @@ template <class Scratch> std::vector<FailureCase<Scratch>> commonFailures(const 
         {"bad CRC", {{"c.dz", damaged(good.size() - 7)}, {"c", old}}, {"-f", "-d", "c.dz"}, 3},
         {"test of bad chunk data", {{"b.dz", damaged(good.size() / 2)}}, {"-t", "b.dz"}, 3},
         {"unknown option", {}, {"--bogus", "a"}, 1},
-        {"more than one member holds", {{"a", text}}, {"--chunk-length", "1", "a"}, 2},
+        {"more than one member holds", {{"a", slice(text, 0, 32763)}}, {"--chunk-length", "1", "a"}, 2},
     };
 }
 
