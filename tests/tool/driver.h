@@ -96,13 +96,14 @@ template <class Scratch> struct FailureCase {
     std::function<void(Scratch &)> arrange = nullptr;
 };
 
-// The failures of both systems; `good` is `text` packed by the program.
-template <class Scratch> std::vector<FailureCase<Scratch>> commonFailures(const Bytes &text, Bytes &good)
+// The failures of both systems.
+template <class Scratch> std::vector<FailureCase<Scratch>> commonFailures()
 {
     Scratch s;
+    const Bytes text = testdata::text(100000, 12);
     writeFile(s / "x", text);
     CHECK(s.run({"x"}).exitCode == 0);
-    good = readFile(s / "x.dz");
+    const Bytes good = readFile(s / "x.dz");
     const Bytes old = {'o', 'l', 'd'};
     auto damaged = [&](size_t at) {
         Bytes f = good;
