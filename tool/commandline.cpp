@@ -30,6 +30,12 @@ int runCommandLine(int argc, char **argv)
     int exitCode = 0;
     RunState state;
     for (const std::string &path : options.files) {
+        // A stop request between files ends the run before the next one; one
+        // that comes after a file's output is committed does not undo it.
+        if ((s = interruptStatus()).kind() == Failure::Interrupted) {
+            platform::printError("dictzip: " + path + ": " + s.message());
+            return s.exitCode();
+        }
         try {
             s = runMode(options, path, state);
         } catch (const std::bad_alloc &) { // the output is cleaned up on the way out
@@ -42,11 +48,6 @@ int runCommandLine(int argc, char **argv)
         }
         if (s.kind() == Failure::Interrupted)
             return s.exitCode();
-        // A signal that came after the last check still ends the run.
-        if ((s = interruptStatus()).kind() == Failure::Interrupted) {
-            platform::printError("dictzip: " + path + ": " + s.message());
-            return s.exitCode();
-        }
     }
     return exitCode;
 }

@@ -145,6 +145,37 @@ std::vector<uint8_t> encodeHeader(const MemberHeader &header)
     return out;
 }
 
+std::string printable(const std::string &text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = [&](size_t at) { return at < text.size() ? uint8_t(text[at]) : 0; };
+        const uint8_t c = byte(i);
+        // The length of a UTF-8 sequence that starts here, 0 when none does.
+        size_t length = c >= 0x20 && c < 0x7f && c != '\\' ? 1
+                        : c >= 0xc2 && c <= 0xdf           ? 2
+                        : c >= 0xe0 && c <= 0xef           ? 3
+                        : c >= 0xf0 && c <= 0xf4           ? 4
+                                                           : 0;
+        for (size_t k = 1; k < length; ++k)
+            if ((byte(i + k) & 0xc0) != 0x80)
+                length = 0;
+        const uint32_t second = byte(i + 1);
+        if ((c == 0xc2 && second < 0xa0) || (c == 0xe0 && second < 0xa0) || (c == 0xed && second >= 0xa0) ||
+            (c == 0xf0 && second < 0x90) || (c == 0xf4 && second >= 0x90))
+            length = 0; // C1 controls, overlong forms, surrogates, past U+10FFFF
+        if (length) {
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
+        static const char hex[] = "0123456789abcdef";
+        out += c == '\\' ? std::string("\\\\") : std::string{'\\', 'x', hex[c >> 4], hex[c & 15]};
+        ++i;
+    }
+    return out;
+}
+
 Status startsMember(ByteSource &source, uint64_t offset, bool &starts)
 {
     uint8_t magic[2];

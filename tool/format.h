@@ -66,6 +66,10 @@ Status parseHeader(ByteSource &source, uint64_t offset, MemberHeader &header);
 // follows the last member can be told from a damaged one.
 Status startsMember(ByteSource &source, uint64_t offset, bool &starts);
 
+// Header text fit for a terminal: control characters, bytes that are not
+// UTF-8 and C1 controls come out as \xHH, a backslash as \\.
+std::string printable(const std::string &text);
+
 inline void putLittle16(uint8_t *p, uint32_t v)
 {
     p[0] = static_cast<uint8_t>(v);

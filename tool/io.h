@@ -48,6 +48,39 @@ inline Status readExactly(ByteSource &source, uint64_t offset, void *buffer, siz
     return {};
 }
 
+// Serves small reads from a window read ahead of them, so that walking many
+// small members costs few system calls; large reads go straight through.
+class ReadAhead : public ByteSource {
+public:
+    explicit ReadAhead(ByteSource &inner) : inner_(inner) {}
+    uint64_t size() const override { return inner_.size(); }
+    Status readAt(uint64_t offset, void *buffer, size_t count, size_t &got) override
+    {
+        constexpr size_t kWindow = 16 * 1024;
+        if (count > kWindow / 4)
+            return inner_.readAt(offset, buffer, count, got);
+        const bool inside = offset >= start_ && offset - start_ <= filled_;
+        if (!inside || (count > filled_ - (offset - start_) && start_ + filled_ < inner_.size())) {
+            window_.resize(kWindow);
+            filled_ = 0;
+            Status s = inner_.readAt(offset, window_.data(), kWindow, filled_);
+            if (!s.ok())
+                return s;
+            start_ = offset;
+        }
+        got = std::min<size_t>(count, filled_ - (offset - start_));
+        if (got)
+            std::memcpy(buffer, window_.data() + (offset - start_), got);
+        return {};
+    }
+
+private:
+    ByteSource &inner_;
+    std::vector<uint8_t> window_;
+    uint64_t start_ = 0;
+    size_t filled_ = 0;
+};
+
 class MemorySource : public ByteSource {
 public:
     MemorySource(const uint8_t *data, size_t size) : data_(data), size_(size) {}

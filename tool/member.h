@@ -12,8 +12,9 @@ namespace dz {
 
 // Calls `visit` for each member from the start of the file; it gives the
 // member's end, or sets `more` false to stop there. An empty file is not gzip.
+// `poll` is asked before each member, so that many small members stop too.
 using MemberVisit = std::function<Status(uint64_t offset, const MemberHeader &header, uint64_t &end, bool &more)>;
-Status forEachMember(ByteSource &source, const MemberVisit &visit);
+Status forEachMember(ByteSource &source, const Poll &poll, const MemberVisit &visit);
 
 // Where a table member's chunk data ends; the file must be long enough to
 // hold it and a trailer, which catches most truncations before any output.

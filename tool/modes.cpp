@@ -6,8 +6,10 @@
 #include "reader.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 
 namespace dz {
 
@@ -115,12 +117,14 @@ bool sameVersion(const platform::FileInfo &a, const platform::FileInfo &b)
 }
 
 // Makes a complete output final (flushed to disk first when a file is about to go),
-// then removes the input unless it is kept.
-Status finish(OutputFile &output, InputFile &input, const Options &options, const std::string &path, int64_t mtime)
+// then removes the input unless it is kept. A stop request counts only until
+// the commit: past it the run has succeeded.
+Status finish(OutputFile &output, InputFile &input, const Options &options, const std::string &path,
+              std::optional<int64_t> mtime)
 {
     Status s = interruptStatus();
     if (s.ok())
-        s = output.commit(!options.keep || output.replacesOld(), input.info().permissions, mtime);
+        s = output.commit(!options.keep || output.replacesOld(), input.info(), mtime);
     input.file().close();
     if (s.ok() && !options.keep) {
         const int error = platform::removeFile(path);
@@ -140,6 +144,16 @@ ReadSettings readSettings(const Options &options)
 
 Status compressFile(const Options &options, const std::string &path, InputFile &input, OutputFile &output)
 {
+    // Dictionary readers take the size and the chunk table from one member only.
+    const uint64_t oneMember = uint64_t(kMaxChunksPerMember) * options.chunkLength;
+    if (input.size() > oneMember && !options.multiMember)
+        return Status::input("needs more than one member: with a chunk length of " +
+                             std::to_string(options.chunkLength) + " a member holds at most " +
+                             std::to_string(oneMember) +
+                             " bytes, and dictionary readers read only the first (--multi-member writes it anyway)");
+    // gzip's MTIME is unsigned 32-bit seconds, 0 for none.
+    const int64_t modified = input.info().modified;
+    const bool storable = modified >= 0 && modified <= int64_t(UINT32_MAX);
     Status s = output.create(options.force);
     if (!s.ok())
         return s;
@@ -147,7 +161,7 @@ Status compressFile(const Options &options, const std::string &path, InputFile &
     CompressSettings settings;
     settings.chunkLength = options.chunkLength;
     settings.threads = options.threads;
-    settings.mtime = static_cast<uint32_t>(input.info().modified);
+    settings.mtime = storable ? static_cast<uint32_t>(modified) : 0;
     settings.name = platform::baseName(path);
     settings.poll = interruptStatus;
     s = compress(input, input.size(), target, settings);
@@ -158,7 +172,10 @@ Status compressFile(const Options &options, const std::string &path, InputFile &
     const int error = input.file().info(after);
     if (error || !sameVersion(input.info(), after))
         return Status::input("file changed while it was being compressed");
-    return finish(output, input, options, path, -1);
+    s = finish(output, input, options, path, modified);
+    if (s.ok() && !storable)
+        platform::printError("dictzip: " + path + ": modification time out of range, not stored");
+    return s;
 }
 
 Status decompressFile(const Options &options, const std::string &path, InputFile &input, OutputFile &output)
@@ -180,7 +197,25 @@ Status decompressFile(const Options &options, const std::string &path, InputFile
     s = decompress(input, &target, readSettings(options), &summary);
     if (!s.ok())
         return s;
-    return finish(output, input, options, path, summary.first.mtime ? int64_t(summary.first.mtime) : -1);
+    return finish(output, input, options, path,
+                  summary.first.mtime ? std::optional<int64_t>(summary.first.mtime) : std::nullopt);
+}
+
+// Files past one member are read whole only by gzip and by us.
+void noteMembers(const std::string &path, const FileSummary &summary)
+{
+    if (summary.members > 1)
+        platform::printError("dictzip: " + path + ": multi-member file (" + std::to_string(summary.members) +
+                             " members): dictionary readers read only the first");
+}
+
+Status testFile(const Options &options, const std::string &path, InputFile &input)
+{
+    FileSummary summary;
+    Status s = decompress(input, nullptr, readSettings(options), &summary);
+    if (s.ok())
+        noteMembers(path, summary);
+    return s;
 }
 
 Status listFile(const Options &options, const std::string &path, InputFile &input, RunState &state)
@@ -198,12 +233,13 @@ Status listFile(const Options &options, const std::string &path, InputFile &inpu
     const double ratio = summary.uncompressedSize
                              ? 100.0 * (1.0 - double(summary.compressedSize) / double(summary.uncompressedSize))
                              : 0.0;
-    const std::string name = summary.first.hasName ? summary.first.name : platform::baseName(path);
+    const std::string name = printable(summary.first.hasName ? summary.first.name : platform::baseName(path));
     std::printf("%8u %8llu %10u %14llu %14llu %6.1f%%  %s\n", summary.members,
                 static_cast<unsigned long long>(summary.chunks), summary.chunkLength,
                 static_cast<unsigned long long>(summary.compressedSize),
                 static_cast<unsigned long long>(summary.uncompressedSize), ratio, name.c_str());
     std::fflush(stdout);
+    noteMembers(path, summary);
     return {};
 }
 
@@ -246,7 +282,7 @@ Status runMode(const Options &options, const std::string &path, RunState &state)
     switch (options.mode) {
     case Mode::Compress: return compressFile(options, path, input, output);
     case Mode::Decompress: return decompressFile(options, path, input, output);
-    case Mode::Test: return decompress(input, nullptr, readSettings(options));
+    case Mode::Test: return testFile(options, path, input);
     case Mode::List: return listFile(options, path, input, state);
     case Mode::Range: {
         StandardOutput out;

@@ -27,6 +27,9 @@ extern const char kHelp[] =
     "      --chunk-length N  bytes of input per chunk, 1 to 58315 (default 58315)\n"
     "      --progress        tell how far each input is read, in lines \"progress\n"
     "                        READ SIZE\" on standard error, ten a second at most\n"
+    "      --multi-member    compress files longer than one member holds (32,762\n"
+    "                        chunks: 1.91 GB at the default chunk length); only\n"
+    "                        gzip and this dictzip read such files whole\n"
     "  -V, --version         print the version and exit\n"
     "  -h, --help            print this help and exit\n"
     "  --                    end of options\n"
@@ -98,6 +101,8 @@ Status parseOptions(int argc, char **argv, Options &options)
             options.keep = true;
         else if (name == "progress")
             options.progress = true;
+        else if (name == "multi-member")
+            options.multiMember = true;
         else if (name == "V" || name == "version")
             options.version = true;
         else if (name == "h" || name == "help")

@@ -23,6 +23,7 @@ struct Options {
     uint64_t size = std::numeric_limits<uint64_t>::max();
     unsigned threads = 0; // after parsing, one per core unless given
     uint32_t chunkLength = kDefaultChunkLength;
+    bool multiMember = false; // allow files longer than one member holds
     bool help = false;
     bool version = false;
     std::vector<std::string> files;

@@ -34,14 +34,14 @@ Status OutputFile::create(bool force)
     return {};
 }
 
-Status OutputFile::commit(bool durable, uint32_t permissions, int64_t modified)
+Status OutputFile::commit(bool durable, const platform::FileInfo &from, std::optional<int64_t> modified)
 {
     int error = durable ? file_.sync() : 0;
     if (!error) {
         // Best effort: some file systems keep neither.
-        (void)file_.setPermissions(permissions);
-        if (modified >= 0)
-            (void)file_.setModified(modified);
+        (void)file_.copyOwnerAndMode(from);
+        if (modified)
+            (void)file_.setModified(*modified);
         error = file_.close();
     }
     if (!error && durable)

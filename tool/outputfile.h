@@ -3,6 +3,7 @@
 #include "platform.h"
 #include "status.h"
 
+#include <optional>
 #include <string>
 
 namespace dz {
@@ -24,9 +25,10 @@ public:
     // Creates the file; an existing one is an error unless `force`.
     Status create(bool force);
 
-    // Finishes the file. `durable` makes it reach the disk before anything is
-    // deleted on its account; `modified` < 0 leaves the time as it is.
-    Status commit(bool durable, uint32_t permissions, int64_t modified);
+    // Finishes the file with the owner and mode of `from`. `durable` makes it
+    // reach the disk before anything is deleted on its account; without
+    // `modified` the time is left as written.
+    Status commit(bool durable, const platform::FileInfo &from, std::optional<int64_t> modified);
 
     // Removes a partial output and puts back the file it replaced.
     void abandon();

@@ -17,7 +17,8 @@ struct FileInfo {
     uint64_t size = 0;
     int64_t modified = 0; // seconds since 1970
     int64_t modifiedNanos = 0;
-    uint32_t permissions = 0; // the permission bits, to copy to an output
+    uint32_t permissions = 0;      // the permission bits, to copy to an output
+    uint32_t owner = 0, group = 0; // POSIX user and group ids; 0 on Windows
 };
 
 class File {
@@ -44,7 +45,10 @@ public:
     int write(const void *data, size_t count); // all of it, or an error
     int writeAt(uint64_t offset, const void *data, size_t count);
     int sync();
-    int setPermissions(uint32_t permissions);
+    // Gives the file the owner and group of `from` where the process may, and
+    // its permissions; set-user-id and set-group-id are kept only with the
+    // owner and group they were set for.
+    int copyOwnerAndMode(const FileInfo &from);
     int setModified(int64_t seconds);
     int close();
 

@@ -27,6 +27,8 @@ void fillInfo(const struct stat &st, FileInfo &info)
     info.modified = st.st_mtim.tv_sec;
     info.modifiedNanos = st.st_mtim.tv_nsec;
     info.permissions = st.st_mode & 07777;
+    info.owner = st.st_uid;
+    info.group = st.st_gid;
 }
 
 // Retries writes cut short by a signal, unless the signal asks us to stop.
@@ -93,10 +95,26 @@ int File::writeAt(uint64_t offset, const void *data, size_t count)
 
 int File::sync() { return fsync(handle_) == 0 ? 0 : errno; }
 
-int File::setPermissions(uint32_t permissions) { return fchmod(handle_, permissions) == 0 ? 0 : errno; }
+int File::copyOwnerAndMode(const FileInfo &from)
+{
+    // As gzip does: both where we may (root), else the group alone (one of ours).
+    if (fchown(handle_, from.owner, from.group) != 0)
+        (void)fchown(handle_, static_cast<uid_t>(-1), from.group);
+    struct stat st;
+    if (fstat(handle_, &st) != 0)
+        return errno;
+    uint32_t mode = from.permissions;
+    if (st.st_uid != from.owner)
+        mode &= ~uint32_t(S_ISUID);
+    if (st.st_gid != from.group)
+        mode &= ~uint32_t(S_ISGID);
+    return fchmod(handle_, mode) == 0 ? 0 : errno;
+}
 
 int File::setModified(int64_t seconds)
 {
+    if (static_cast<int64_t>(static_cast<time_t>(seconds)) != seconds)
+        return EOVERFLOW;
     struct timespec times[2];
     times[0].tv_sec = 0;
     times[0].tv_nsec = UTIME_NOW;

@@ -210,9 +210,10 @@ int File::writeAt(uint64_t offset, const void *data, size_t count)
 
 int File::sync() { return FlushFileBuffers(toHandle(handle_)) ? 0 : lastError(); }
 
-int File::setPermissions(uint32_t permissions)
+// Windows has no owner to give here; only read-only crosses over.
+int File::copyOwnerAndMode(const FileInfo &from)
 {
-    if (permissions & 0222)
+    if (from.permissions & 0222)
         return 0;
     BY_HANDLE_FILE_INFORMATION data;
     if (!GetFileInformationByHandle(toHandle(handle_), &data))

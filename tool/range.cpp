@@ -77,30 +77,32 @@ Status extractFromTable(ByteSource &source, uint64_t offset, const MemberHeader 
 
 } // namespace
 
-Status extractRange(ByteSource &source, uint64_t start, uint64_t length, ByteSink &sink, const ReadSettings &settings)
+Status extractRange(ByteSource &file, uint64_t start, uint64_t length, ByteSink &sink, const ReadSettings &settings)
 {
+    ReadAhead source(file);
     if (length == 0)
         return {};
     const uint64_t max = std::numeric_limits<uint64_t>::max();
     Span span{0, start, length > max - start ? max : start + length};
     ChunkInflater inflater;
-    return forEachMember(source, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &more) {
-        uint64_t size = 0;
-        bool done = false;
-        Status s;
-        if (header.hasTable) {
-            s = extractFromTable(source, offset, header, span, sink, settings, inflater, size, end, done);
-        } else {
-            RangeSink ranged(sink, span.start > span.base ? span.start - span.base : 0);
-            StreamResult stream;
-            s = readPlainMember(source, offset, header, &ranged, span.stop - span.base, settings.poll, stream, end);
-            size = stream.size;
-            done = stream.stopped;
-        }
-        span.base += size;
-        more = !done && span.base < span.stop;
-        return s;
-    });
+    return forEachMember(
+        source, settings.poll, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &more) {
+            uint64_t size = 0;
+            bool done = false;
+            Status s;
+            if (header.hasTable) {
+                s = extractFromTable(source, offset, header, span, sink, settings, inflater, size, end, done);
+            } else {
+                RangeSink ranged(sink, span.start > span.base ? span.start - span.base : 0);
+                StreamResult stream;
+                s = readPlainMember(source, offset, header, &ranged, span.stop - span.base, settings.poll, stream, end);
+                size = stream.size;
+                done = stream.stopped;
+            }
+            span.base += size;
+            more = !done && span.base < span.stop;
+            return s;
+        });
 }
 
 } // namespace dz

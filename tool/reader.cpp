@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace dz {
 
@@ -28,11 +29,16 @@ Status checkTrailer(ByteSource &source, uint64_t position, uint64_t size, std::o
 
 } // namespace
 
-Status forEachMember(ByteSource &source, const MemberVisit &visit)
+Status forEachMember(ByteSource &source, const Poll &poll, const MemberVisit &visit)
 {
     uint64_t offset = 0;
     unsigned index = 0;
     do {
+        if (poll) {
+            Status s = poll();
+            if (!s.ok())
+                return s;
+        }
         bool starts = true;
         Status s = index > 0 ? startsMember(source, offset, starts) : Status{};
         if (s.ok() && !starts)
@@ -66,7 +72,13 @@ Status endTableMember(ByteSource &source, uint64_t dataEnd, bool endedStream, ui
                       std::optional<uint32_t> crc, const Poll &poll, uint64_t &end)
 {
     uint64_t position = dataEnd;
-    if (!endedStream) {
+    uint8_t tail[sizeof kFinalBlock] = {};
+    size_t got = 0;
+    // The tail is nearly always the bare final block: no inflater needed.
+    if (!endedStream && source.readAt(position, tail, sizeof tail, got).ok() && got == sizeof tail &&
+        tail[0] == kFinalBlock[0] && tail[1] == kFinalBlock[1]) {
+        position += sizeof tail;
+    } else if (!endedStream) {
         StreamResult tail;
         Status s = inflateStream(source, position, nullptr, false, std::numeric_limits<uint64_t>::max(), poll, tail);
         if (!s.ok())
@@ -129,9 +141,13 @@ struct DecompressJob {
     }
 };
 
-// Inflates a table member's chunks in parallel and writes them in order.
+using DecompressPool = OrderedPool<DecompressJob, ChunkInflater>;
+
+// Inflates a table member's chunks in parallel and writes them in order. The
+// pool serves every member of the file; it is started by the first with chunks.
 Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const MemberHeader &header, ByteSink *sink,
-                             const ReadSettings &settings, uint64_t &size, uint64_t &end)
+                             const ReadSettings &settings, std::unique_ptr<DecompressPool> &sharedPool, uint64_t &size,
+                             uint64_t &end)
 {
     uint64_t dataEnd = 0;
     Status s = chunkDataEnd(source, memberOffset, header, dataEnd);
@@ -139,7 +155,9 @@ Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const Me
         return s;
 
     const unsigned threads = std::max(1u, settings.threads);
-    OrderedPool<DecompressJob, ChunkInflater> pool(threads, threads > 1 ? 4 * size_t(threads) : 1);
+    if (!sharedPool && !header.chunkSizes.empty())
+        sharedPool = std::make_unique<DecompressPool>(threads, threads > 1 ? 4 * size_t(threads) : 1);
+    DecompressPool *pool = sharedPool.get(); // null only when there are no chunks
     const size_t count = header.chunkSizes.size();
     uint64_t readPosition = memberOffset + header.headerSize;
     size_t nextToRead = 0, collected = 0;
@@ -154,8 +172,8 @@ Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const Me
     };
 
     while (collected < count) {
-        if (nextToRead < count && !pool.full()) {
-            DecompressJob &job = pool.next();
+        if (nextToRead < count && !pool->full()) {
+            DecompressJob &job = pool->next();
             job.header = &header;
             job.index = nextToRead;
             job.useLibdeflate = settings.libdeflate;
@@ -168,10 +186,10 @@ Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const Me
                 return s;
             readPosition += job.inSize;
             ++nextToRead;
-            pool.submit();
+            pool->submit();
             continue;
         }
-        DecompressJob *job = pool.collect(giveUp);
+        DecompressJob *job = pool->collect(giveUp);
         if (!job)
             return failure;
         if (!job->status.ok())
@@ -201,37 +219,44 @@ void addMember(FileSummary &summary, const MemberHeader &header, uint64_t uncomp
 
 } // namespace
 
-Status decompress(ByteSource &source, ByteSink *sink, const ReadSettings &settings, FileSummary *summary)
+Status decompress(ByteSource &file, ByteSink *sink, const ReadSettings &settings, FileSummary *summary)
 {
+    ReadAhead source(file);
     FileSummary total;
     total.compressedSize = source.size();
-    Status s = forEachMember(source, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &) {
-        uint64_t size = 0;
-        StreamResult stream;
-        Status m = header.hasTable ? decompressTableMember(source, offset, header, sink, settings, size, end)
-                                   : readPlainMember(source, offset, header, sink, std::numeric_limits<uint64_t>::max(),
-                                                     settings.poll, stream, end);
-        addMember(total, header, header.hasTable ? size : stream.size);
-        return m;
-    });
+    std::unique_ptr<DecompressPool> pool;
+    Status s =
+        forEachMember(source, settings.poll, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &) {
+            uint64_t size = 0;
+            StreamResult stream;
+            Status m = header.hasTable
+                           ? decompressTableMember(source, offset, header, sink, settings, pool, size, end)
+                           : readPlainMember(source, offset, header, sink, std::numeric_limits<uint64_t>::max(),
+                                             settings.poll, stream, end);
+            addMember(total, header, header.hasTable ? size : stream.size);
+            return m;
+        });
     if (s.ok() && summary)
         *summary = total;
     return s;
 }
 
-Status listFile(ByteSource &source, const ReadSettings &settings, FileSummary &summary)
+Status listFile(ByteSource &file, const ReadSettings &settings, FileSummary &summary)
 {
+    ReadAhead source(file);
     summary = FileSummary{};
     summary.compressedSize = source.size();
-    return forEachMember(source, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &) {
-        uint64_t size = 0;
-        StreamResult stream;
-        Status m = header.hasTable ? measureTableMember(source, offset, header, settings.poll, size, end)
-                                   : readPlainMember(source, offset, header, nullptr,
-                                                     std::numeric_limits<uint64_t>::max(), settings.poll, stream, end);
-        addMember(summary, header, header.hasTable ? size : stream.size);
-        return m;
-    });
+    return forEachMember(
+        source, settings.poll, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &) {
+            uint64_t size = 0;
+            StreamResult stream;
+            Status m = header.hasTable
+                           ? measureTableMember(source, offset, header, settings.poll, size, end)
+                           : readPlainMember(source, offset, header, nullptr, std::numeric_limits<uint64_t>::max(),
+                                             settings.poll, stream, end);
+            addMember(summary, header, header.hasTable ? size : stream.size);
+            return m;
+        });
 }
 
 } // namespace dz
