@@ -1,4 +1,4 @@
-// The main window: its languages and its Windows icon.
+// The main window: its languages, names typed into the Open dialog, its Windows icon.
 
 #include "language.h"
 #include "mainform.h"
@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QtEndian>
 #include <QTemporaryDir>
@@ -101,6 +102,33 @@ private slots:
         catalogues.reset();
         QCoreApplication::processEvents();
         QCOMPARE(texts(window).mid(0, 12), english.mid(0, 12));
+    }
+
+    // Typed into Qt's own dialog with the DSL filter in force, all three names reach the
+    // batch, though the filter shows only one of them.
+    void typedNames()
+    {
+        QTemporaryDir dir;
+        QStringList paths;
+        for (const char *name : {"a.dict", "b.dsl", "c.txt"})
+            paths << writeInput(dir.filePath(name), 1);
+        MainForm window;
+        During type([] { return QApplication::activeModalWidget(); },
+                    [] {
+                        auto *edit = child<QLineEdit>(*QApplication::activeModalWidget(), "fileNameEdit");
+                        QApplication::setActiveWindow(edit->window());
+                        edit->setFocus(); // as a user types, else the dialog rewrites the line from its list
+                        edit->setText("\"a.dict\" \"b.dsl\" \"c.txt\"");
+                        QTest::keyClick(edit, Qt::Key_Return);
+                    });
+        const QString started = QDir::currentPath(); // the dialog opens in "."
+        QDir::setCurrent(dir.path());
+        child<QAbstractButton>(window, "pbOpenFile")->click();
+        QDir::setCurrent(started);
+        auto *list = child<QTreeWidget>(window, "tvResult");
+        QCOMPARE(list->topLevelItemCount(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(list->topLevelItem(row)->text(0) + list->topLevelItem(row)->text(1), paths.at(row) + "done");
     }
 
     // The Windows icon as mingw's resource compiler builds it from lexpack.rc: a group
