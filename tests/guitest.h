@@ -1,8 +1,8 @@
 #ifndef GUITEST_H
 #define GUITEST_H
 
-// What the GUI suites share: widgets by name, the fake compressor's inputs and run log,
-// drag and drop, and actions taken from inside a batch.
+// What the GUI suites share: widgets by name, the fake compressor's inputs, drag and
+// drop, and actions taken from inside a batch.
 
 #include <QApplication>
 #include <QFile>
@@ -27,23 +27,10 @@ T *child(const QObject &parent, const char *name)
 inline QString writeInput(const QString &path, qint64 size, const QByteArray &fake = {})
 {
     QFile file(path), sidecar(path + QLatin1String(".fake"));
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(size)
-        || !(fake.isEmpty() ? !sidecar.exists() || sidecar.remove()
-                            : sidecar.open(QIODevice::WriteOnly) && sidecar.write(fake) == fake.size()))
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size) || (sidecar.exists() && !sidecar.remove())
+        || (!fake.isEmpty() && !(sidecar.open(QIODevice::WriteOnly) && sidecar.write(fake) == fake.size())))
         qFatal("cannot create %s", qPrintable(path));
     return path;
-}
-
-// The runs in the fake compressor's log, each its arguments joined by tabs, version
-// probes left out.
-inline QStringList toolRuns(const QString &logPath)
-{
-    QFile log(logPath);
-    QStringList runs;
-    if (log.open(QIODevice::ReadOnly))
-        runs = QString::fromLocal8Bit(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    runs.removeAll(QStringLiteral("-V"));
-    return runs;
 }
 
 // Sends a drag of `urls` to `window`'s handlers, then its drop; tells whether the drag
