@@ -14,8 +14,13 @@ make_dsl() { seq "$2" | awk '{ printf "headword%06d\n\t[m1][trn]Bedeutung %d, Be
 same_as() { [ -f "$1" ] && gzip -dc "$1" 2>/dev/null | cmp -s - "$2"; }
 focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.5; }
 
-env -u XDG_CURRENT_DESKTOP -u XDG_DATA_HOME HOME="$home" QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=lexpack-none \
-    "$bindir/lexpack" > app.log 2>&1 &
+# As root, the program sees that home as /home/reader (its own mount namespace), so the
+# picture shows no scratch paths.
+app_home=$home run=()
+case "$work" in /home/*) ;; *) [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null && app_home=/home/reader \
+    run=(unshare -m --propagation private sh -c 'mount --bind "$0" /home && exec "$@"' "$home_root/home") ;; esac
+env -u XDG_CURRENT_DESKTOP -u XDG_DATA_HOME HOME="$app_home" QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=lexpack-none \
+    "${run[@]}" "$bindir/lexpack" > app.log 2>&1 &
 app_pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Lexpack - Lexpacker$' | head -n1)
 [ -n "$window" ] || fail "the main window did not appear"
@@ -40,7 +45,7 @@ dicts="$home/dictionaries"
 make_dsl part.dsl 300000 && cat part.dsl part.dsl part.dsl part.dsl part.dsl > "$dicts/en-fr.dsl"
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
 head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz"
-open_typed "$dicts/" '"en-fr.dsl" "damaged.dsl.dz" '
+open_typed "$app_home/dictionaries/" '"en-fr.dsl" "damaged.dsl.dz" '
 
 # The filled share of the bar in a picture of the window, in percent: in the bottom strip,
 # the row with the longest run of blue chunk and white groove.
