@@ -311,26 +311,6 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), why);
     }
 
-    // Our compressor tells how far it has read: the bar moves within a file, and stands
-    // at whole files at each file's start.
-    void progressWithinFile()
-    {
-        qputenv("FAKEDICTZIP_VERSION", "dictzip 9 (Lexpack)\\n");
-        window = std::make_unique<MainForm>();
-        qunsetenv("FAKEDICTZIP_VERSION");
-        const QString big = makeFile("big.dsl", 1000, "steps=2"); // holds after reading half
-        QFile hold(big + ".hold");
-        QVERIFY(hold.open(QIODevice::WriteOnly));
-        auto *bar = child<QProgressBar>(*window, "progressBar");
-        QSignalSpy values(bar, &QProgressBar::valueChanged);
-        During midway([&] { return bar->value() > 0; }, [&] { hold.remove(); });
-        window->processFiles({big, makeFile("small.dsl", 10)});
-
-        QCOMPARE(toolRuns().first(), "--progress\t-k\t-f\t" + big);
-        QCOMPARE(bar->maximum(), 2000);
-        QCOMPARE(values.mid(0, 3), QList<QList<QVariant>>({{0}, {500}, {1000}}));
-    }
-
     void closingEndsBatch_data()
     {
         QTest::addColumn<int>("how");

@@ -45,13 +45,6 @@ private slots:
         QCOMPARE(DictZip::direction(path), arguments.contains("-d") ? DictZip::Decompress : DictZip::Compress);
     }
 
-    // Cut at a zero byte, decoded as Latin-1, line end kept.
-    void version()
-    {
-        qputenv("FAKEDICTZIP_VERSION", "caf\xe9 1.2\\n\\0junk");
-        QCOMPARE(DictZip().version(), QStringLiteral("caf\u00e9 1.2\n"));
-    }
-
     // A missing compressor is said in the information line, after the window's own "Ready".
     void missingTool()
     {
