@@ -79,31 +79,21 @@ for try in 1 2 3 4 5 6 7 8; do
         --pid-file "$work/dictd.pid" -L "$work/dictd.log" 2>>"$work/dictd.log" &
     server=$!
     until timeout 5 dict -h 127.0.0.1 -p $port -D 2>/dev/null | grep -q '^ packed'; do
-        kill -0 $server 2>/dev/null || { wait $server; server=; continue 2; }
-        sleep 0.1
+        kill -0 $server 2>/dev/null && sleep 0.1 || { wait $server; server=; continue 2; }
     done
     break
 done
 [ -n "$server" ] || { echo "FAIL: dictd did not start"; cat "$work/dictd.log"; exit 1; }
 
 # Each reader's answers from the packed copy must match those from the unpacked one.
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-ask_dictd() {
-    timeout 30 dict -h 127.0.0.1 -p $port -d "$1" every $probes 2>&1 | sed "s/^From $1 \[$1\]/From db/"
-}
-ask_sdcv() {
-    HOME="$work/home" timeout 30 sdcv -n -e -x --data-dir "$work/$1" $words 2>&1 | grep -v "^save to cache"
-}
-words=$(cat "$work/words") probes=$(cat "$work/probes")
+ask_dictd() { timeout 30 dict -h 127.0.0.1 -p $port -d "$1" every $probes 2>&1 | sed "s/^From $1 \[$1\]/From db/"; }
+ask_sdcv() { HOME="$work/home" timeout 30 sdcv -n -e -x --data-dir "$work/$1" $words 2>&1 | grep -v "^save to cache"; }
+words=$(cat "$work/words") probes=$(cat "$work/probes") failures=0
 for reader in dictd sdcv; do
-    ask_$reader plain >"$work/want"; ask_$reader packed >"$work/got"
+    ask_$reader plain >"$work/want" && ask_$reader packed >"$work/got"
     found=$(grep -c "lex[0-9]* line 1:" "$work/want")
-    if [ "$found" -lt 300 ]; then
-        fail "$reader found $found entries of 300 in the unpacked dictionary"
-    elif ! cmp -s "$work/want" "$work/got"; then
-        fail "$reader reads the packed dictionary differently from the unpacked one"
-        diff "$work/want" "$work/got" | head -10
-    fi
+    [ "$found" -ge 300 ] || { echo "FAIL: $reader found $found entries of 300 unpacked"; failures=1; }
+    cmp -s "$work/want" "$work/got" || { echo "FAIL: $reader reads the packed copy differently"; failures=1
+        diff "$work/want" "$work/got" | head -10; }
 done
 [ $failures -eq 0 ]
