@@ -35,24 +35,11 @@ QStringList texts(const MainForm &window)
     return all;
 }
 
-const QStringList english{"Lexpack - Lexpacker",
-                          "Open...",
-                          "Ctrl+O",
-                          "Keep original file(s)",
-                          "",
-                          "About...",
-                          "F1",
-                          "Exit",
-                          "Ctrl+Q",
-                          "Cancel",
-                          "",
-                          "Use Open button or drag and drop files you want to (de)compress over the window",
-                          "Ready",
-                          "File",
-                          "Status",
-                          "Old size",
-                          "New size",
-                          "%"};
+const QStringList english =
+    QStringLiteral("Lexpack - Lexpacker|Open...|Ctrl+O|Keep original file(s)||About...|F1|Exit|Ctrl+Q|Cancel||"
+                   "Use Open button or drag and drop files you want to (de)compress over the window|"
+                   "Ready|File|Status|Old size|New size|%")
+        .split('|');
 
 } // namespace
 
