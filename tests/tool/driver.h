@@ -5,7 +5,6 @@
 // its own way: start(args), finish(process) and run(args) giving a RunResult.
 
 #include "check.h"
-#include "testdata.h"
 
 #include <chrono>
 #include <filesystem>
@@ -14,15 +13,20 @@
 #include <iterator>
 #include <map>
 #include <thread>
+#include <tuple>
 
 namespace fs = std::filesystem;
 using testdata::slice;
+using Args = std::vector<std::string>;
 
 struct RunResult {
     int exitCode = -1;
     std::string out, err;
     Bytes bytes() const { return Bytes(out.begin(), out.end()); }
 };
+
+inline bool has(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+inline Bytes flipped(Bytes data, size_t at) { return data[at] ^= 0x40, data; }
 
 // Our own file access reaches past MAX_PATH on Windows, whatever the system's long-path setting.
 inline fs::path longName(const fs::path &path)
@@ -49,12 +53,7 @@ inline void writeFile(const fs::path &path, const Bytes &data)
 // and its captured output goes beside it.
 class Folder {
 public:
-    Folder()
-    {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-        fs::create_directories(root_ = fs::temp_directory_path() / ("dictzip-test-" + std::to_string(now)) / "work");
-        root_ = root_.parent_path();
-    }
+    Folder() { fs::create_directories(work()); }
     ~Folder()
     {
         std::error_code error;
@@ -62,55 +61,48 @@ public:
             fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, error);
         fs::remove_all(root_, error);
     }
-    Folder(const Folder &) = delete;
-    Folder &operator=(const Folder &) = delete;
-
     fs::path work() const { return root_ / "work"; }
     fs::path operator/(const std::string &utf8Name) const { return work() / fs::u8path(utf8Name); }
-    void protect(const fs::path &path) const { fs::permissions(path, fs::perms::owner_read | fs::perms::group_read); }
 
-    // Every name under `work` (a folder's ends in '/') with its contents and permissions.
-    std::map<std::string, Bytes> snapshot() const
+    // Every name under `work` with its contents and permissions.
+    std::map<fs::path, Bytes> snapshot() const
     {
-        std::map<std::string, Bytes> all;
+        std::map<fs::path, Bytes> all;
         for (const auto &entry : fs::recursive_directory_iterator(work())) {
-            Bytes content = entry.is_regular_file() ? readFile(entry.path()) : Bytes{};
+            Bytes &content = all[entry.path()];
+            content = entry.is_regular_file() ? readFile(entry.path()) : Bytes{};
             content.push_back(uint8_t(entry.status().permissions()));
-            all[entry.path().lexically_relative(work()).generic_u8string() + (entry.is_directory() ? "/" : "")] =
-                content;
         }
         return all;
     }
 
 protected:
-    fs::path root_;
+    const fs::path root_ =
+        fs::temp_directory_path() /
+        ("dictzip-test-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
 };
 
 // A failure: files put in the folder first (a name ending in '/' is a folder),
 // anything else to arrange, the arguments, and the exit code.
-template <class Scratch> struct FailureCase {
+struct FailureCase {
     const char *name;
     std::vector<std::pair<std::string, Bytes>> files;
-    std::vector<std::string> args;
+    Args args;
     int exitCode;
-    std::function<void(Scratch &)> arrange = nullptr;
+    std::function<void(const Folder &)> arrange = nullptr;
 };
 
-// The failures of both systems.
-template <class Scratch> std::vector<FailureCase<Scratch>> commonFailures()
+// The failures of both systems and then `own`. Each ends with its exit code,
+// one line "dictzip: ..." (usage errors add a line of help), and the folder
+// exactly as it was.
+template <class Scratch> void checkFailures(const std::vector<FailureCase> &own)
 {
     Scratch s;
-    const Bytes text = testdata::text(100000, 12);
+    const Bytes text = testdata::text(100000, 12), old = {'o', 'l', 'd'};
     writeFile(s / "x", text);
     CHECK(s.run({"x"}).exitCode == 0);
     const Bytes good = readFile(s / "x.dz");
-    const Bytes old = {'o', 'l', 'd'};
-    auto damaged = [&](size_t at) {
-        Bytes f = good;
-        f[at] ^= 0x40;
-        return f;
-    };
-    return {
+    std::vector<FailureCase> cases = {
         {"missing input", {}, {"-k", "-f", "missing.txt"}, 2},
         {"directory", {{"folder/", {}}}, {"-f", "folder"}, 2},
         {"output exists", {{"a", text}, {"a.dz", old}}, {"a"}, 4},
@@ -122,18 +114,13 @@ template <class Scratch> std::vector<FailureCase<Scratch>> commonFailures()
          {{"t.dz", slice(good, 0, good.size() - 9)}, {"t", old}},
          {"-f", "-d", "t.dz"},
          3,
-         [](Scratch &s) { s.protect(s / "t"); }},
-        {"bad CRC", {{"c.dz", damaged(good.size() - 7)}, {"c", old}}, {"-f", "-d", "c.dz"}, 3},
-        {"test of bad chunk data", {{"b.dz", damaged(good.size() / 2)}}, {"-t", "b.dz"}, 3},
+         [](const Folder &s) { fs::permissions(s / "t", fs::perms::owner_read); }},
+        {"bad CRC", {{"c.dz", flipped(good, good.size() - 7)}, {"c", old}}, {"-f", "-d", "c.dz"}, 3},
+        {"test of bad chunk data", {{"b.dz", flipped(good, good.size() / 2)}}, {"-t", "b.dz"}, 3},
         {"unknown option", {}, {"--bogus", "a"}, 1},
         {"more than one member holds", {{"a", slice(text, 0, 32763)}}, {"--chunk-length", "1", "a"}, 2},
     };
-}
-
-// Each failure ends with its exit code, one line "dictzip: ..." (usage errors
-// add a line of help), and the folder exactly as it was.
-template <class Scratch> void checkFailures(const std::vector<FailureCase<Scratch>> &cases)
-{
+    cases.insert(cases.end(), own.begin(), own.end());
     for (const auto &c : cases) {
         Scratch scratch;
         for (const auto &[name, data] : c.files)
@@ -163,7 +150,6 @@ template <class Scratch, class Stop> void checkStoppedMidRun(const std::string &
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     CHECK_MSG(stop(process), how);
     const RunResult r = scratch.finish(process);
-    CHECK_MSG(r.exitCode == exitCode && r.err.find("big.txt: interrupted by " + how) != std::string::npos &&
-                  scratch.snapshot() == before,
+    CHECK_MSG(r.exitCode == exitCode && has(r.err, "big.txt: interrupted by " + how) && scratch.snapshot() == before,
               how + ": " + std::to_string(r.exitCode) + " " + r.err);
 }

@@ -1,6 +1,6 @@
 # dictzip.exe's tests, included from CMakeLists.txt on Windows builds. The driver
 # runs the program the Windows way and finds it by its place in the build tree.
-add_executable(dictzip_windows_tests windows_tests.cpp check.h driver.h testdata.h)
+add_executable(dictzip_windows_tests windows_tests.cpp check.h driver.h)
 file(RELATIVE_PATH dictzip_relative ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/bin/dictzip.exe)
 target_compile_definitions(dictzip_windows_tests PRIVATE DICTZIP_RELATIVE="${dictzip_relative}")
 # The stop event's name comes from the tool's own header.
@@ -21,7 +21,7 @@ if(CMAKE_CROSSCOMPILING AND LEXPACK_WINE)
 
     set(LEXPACK_HOST_DICTZIP "" CACHE FILEPATH "A Linux build of dictzip to compare dictzip.exe with (optional)")
     add_test(NAME dictzip_wine_identity
-             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/wine_identity.sh $<TARGET_FILE:dictzip> "${LEXPACK_HOST_DICTZIP}")
+             COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/debian_identity.sh $<TARGET_FILE:dictzip> "${LEXPACK_HOST_DICTZIP}")
     set_tests_properties(dictzip_wine_identity PROPERTIES
         LABELS "tool;windows" TIMEOUT 300 FIXTURES_REQUIRED wine
         ENVIRONMENT "${wine_environment};LEXPACK_WINE=${LEXPACK_WINE}")

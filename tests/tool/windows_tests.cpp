@@ -20,42 +20,29 @@ fs::path program()
     return (fs::path(self).parent_path() / fs::u8path(DICTZIP_RELATIVE)).lexically_normal();
 }
 
-// Quoted so that the C runtime splits the command line back into `argument`;
-// none of ours holds a quote or ends in a backslash.
-std::wstring quote(const std::wstring &argument)
-{
-    return argument.find_first_of(L" \t") == std::wstring::npos ? argument : L"\"" + argument + L"\"";
-}
-
-bool present(const fs::path &path) { return GetFileAttributesW(longName(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 class Scratch : public Folder {
 public:
     // In a process group of its own, so that Ctrl+Break reaches the tool alone.
-    PROCESS_INFORMATION start(const std::vector<std::string> &args)
+    PROCESS_INFORMATION start(const Args &args)
     {
-        std::wstring commandLine = quote(program().wstring());
+        // Quoted so that the C runtime splits it back; none of ours holds a quote or ends in a backslash.
+        std::wstring commandLine = L"\"" + program().wstring() + L"\"";
         for (const std::string &a : args)
-            commandLine += L" " + quote(fs::u8path(a).wstring());
+            commandLine += L" \"" + fs::u8path(a).wstring() + L"\"";
         SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
         auto capture = [&](const char *name) {
             return CreateFileW((root_ / name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0,
                                nullptr);
         };
         const HANDLE out = capture("stdout"), err = capture("stderr");
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
+        STARTUPINFOW startup = {sizeof startup};
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = INVALID_HANDLE_VALUE;
-        startup.hStdOutput = out;
-        startup.hStdError = err;
+        startup.hStdInput = INVALID_HANDLE_VALUE, startup.hStdOutput = out, startup.hStdError = err;
         PROCESS_INFORMATION process = {};
         CHECK_MSG(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr,
                                  work().c_str(), &startup, &process),
                   "cannot start " + fs::path(commandLine).u8string());
-        CloseHandle(out);
-        CloseHandle(err);
-        return process;
+        return CloseHandle(out), CloseHandle(err), process;
     }
 
     // Waits at most a minute; a tool that hangs is ended and fails the check.
@@ -68,12 +55,11 @@ public:
         }
         DWORD exitCode = 0;
         GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread), CloseHandle(process.hProcess);
         return {int(exitCode), readFile<std::string>(root_ / "stdout"), readFile<std::string>(root_ / "stderr")};
     }
 
-    RunResult run(const std::vector<std::string> &args) { return finish(start(args)); }
+    RunResult run(const Args &args) { return finish(start(args)); }
 };
 
 } // namespace
@@ -85,11 +71,8 @@ TEST(windowsPathsRoundTrip)
     fs::path deep = scratch / "my folder"; // deep enough that the full name passes the old 260-character limit
     for (fs::create_directories(deep); deep.wstring().size() < 300; CreateDirectoryW(longName(deep).c_str(), nullptr))
         deep /= L"a rather long folder name";
-    const struct {
-        const char *name;
-        fs::path file;        // where the input is
-        std::string argument; // how it is named to the tool
-    } rows[] = {
+    // What the case is, where the input is, and how it is named to the tool.
+    const std::tuple<std::string, fs::path, std::string> rows[] = {
         {"relative, backslash and blanks", scratch / "my folder" / "en dict.dsl", "my folder\\en dict.dsl"},
         {"drive letter, non-ASCII, past MAX_PATH", deep / fs::u8path(unicode), (deep / fs::u8path(unicode)).u8string()},
     };
@@ -97,27 +80,24 @@ TEST(windowsPathsRoundTrip)
     Bytes data = testdata::text(150000, 9, true);
     for (size_t i = 0; i < data.size(); i += 97)
         std::copy_n("\n\r\x1a", 3, data.begin() + i);
-    for (const auto &row : rows) {
-        writeFile(row.file, data);
-        CHECK_MSG(scratch.run({"-k", row.argument}).exitCode == 0 && present(row.file), row.name);
+    for (const auto &[name, file, argument] : rows) {
+        writeFile(file, data);
+        CHECK_MSG(scratch.run({"-k", argument}).exitCode == 0 &&
+                      GetFileAttributesW(longName(file).c_str()) != INVALID_FILE_ATTRIBUTES,
+                  name);
         // The gzip header keeps the base name in UTF-8; the listing is text, with CRLF.
-        const RunResult r = scratch.run({"-l", row.argument + ".dz"});
-        CHECK_MSG(r.out.find("  " + row.file.filename().u8string() + "\r\n") != std::string::npos, row.name + r.out);
-        CHECK_MSG(scratch.run({"-dc", row.argument + ".dz"}).bytes() == data, row.name);
-        DeleteFileW(longName(row.file).c_str());
-        CHECK_MSG(scratch.run({"-d", row.argument + ".dz"}).exitCode == 0 && readFile(row.file) == data, row.name);
-        DeleteFileW(longName(row.file).c_str()); // the folder's own removal does not reach past MAX_PATH
+        const RunResult r = scratch.run({"-l", argument + ".dz"});
+        CHECK_MSG(has(r.out, "  " + file.filename().u8string() + "\r\n"), name + r.out);
+        CHECK_MSG(scratch.run({"-dc", argument + ".dz"}).bytes() == data, name);
+        DeleteFileW(longName(file).c_str());
+        CHECK_MSG(scratch.run({"-d", argument + ".dz"}).exitCode == 0 && readFile(file) == data, name);
+        DeleteFileW(longName(file).c_str()); // the folder's own removal does not reach past MAX_PATH
     }
     for (; deep != scratch / "my folder"; deep = deep.parent_path())
         CHECK(RemoveDirectoryW(longName(deep).c_str()));
 }
 
-TEST(failuresLeaveTheFolderAsItWas)
-{
-    auto cases = commonFailures<Scratch>();
-    cases.push_back({"device", {}, {"-f", "NUL"}, 2});
-    checkFailures(cases);
-}
+TEST(failuresLeaveTheFolderAsItWas) { checkFailures<Scratch>({{"device", {}, {"-f", "NUL"}, 2}}); }
 
 // A window stops the tool through the named event.
 TEST(stoppingMidRunRemovesPartialOutputAndRestoresTheOld)
@@ -125,12 +105,9 @@ TEST(stoppingMidRunRemovesPartialOutputAndRestoresTheOld)
     checkStoppedMidRun<Scratch>(
         "a stop request",
         [](const PROCESS_INFORMATION &process) {
-            const std::wstring name = dz::stopEventName(process.dwProcessId);
-            const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
+            const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, dz::stopEventName(process.dwProcessId).c_str());
             const bool set = event && SetEvent(event);
             return CloseHandle(event), set;
         },
         143);
 }
-
-int main(int argc, char **argv) { return check::runAll(argc, argv); }
