@@ -133,8 +133,9 @@ TEST(inputThatChangesOrAStopRequestStopsCompression)
         CHECK_MSG(s.kind() == Failure::Interrupted && s.exitCode() == 143 && polls == 5, std::to_string(threads));
     }
     // Reading stops between members too, however small they are.
-    Bytes empties = compressBytes({}), back;
-    empties.insert(empties.end(), empties.begin(), empties.end());
+    const Bytes empty = compressBytes({});
+    Bytes empties = empty, back;
+    empties.insert(empties.end(), empty.begin(), empty.end());
     CHECK(readBack(empties, back, {1, true, [] { return Status::interrupted(15, "interrupted"); }}).kind() ==
           Failure::Interrupted);
 }
