@@ -158,6 +158,16 @@ Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const Me
     if (!sharedPool && !header.chunkSizes.empty())
         sharedPool = std::make_unique<DecompressPool>(threads, threads > 1 ? 4 * size_t(threads) : 1);
     DecompressPool *pool = sharedPool.get(); // null only when there are no chunks
+    // Jobs still queued on a failure point at this member's header: the pool goes with
+    // them (its workers joined) before the header can go.
+    struct DropUnfinished {
+        std::unique_ptr<DecompressPool> &pool;
+        ~DropUnfinished()
+        {
+            if (pool && !pool->empty())
+                pool.reset();
+        }
+    } dropUnfinished{sharedPool};
     const size_t count = header.chunkSizes.size();
     uint64_t readPosition = memberOffset + header.headerSize;
     size_t nextToRead = 0, collected = 0;
