@@ -19,17 +19,25 @@ focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1
 app_home=$home run=()
 case "$work" in /home/*) ;; *) [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null && app_home=/home/reader \
     run=(unshare -m --propagation private sh -c 'mount --bind "$0" /home && exec "$@"' "$home_root/home") ;; esac
+# Files named on the command line make a batch with no key pressed, originals kept.
+seq 1 200000 > a.txt && seq 7 90000 > b && cp a.txt a.orig && cp b b.orig && "$bindir/dictzip" b || fail "no b.dz"
 env -u XDG_CURRENT_DESKTOP -u XDG_DATA_HOME HOME="$app_home" QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=lexpack-none \
-    "${run[@]}" "$bindir/lexpack" > app.log 2>&1 &
+    "${run[@]}" "$bindir/lexpack" a.txt b.dz > app.log 2>&1 &
 app_pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Lexpack - Lexpacker$' | head -n1)
 [ -n "$window" ] || fail "the main window did not appear"
+made() { gzip -dc a.txt.dz 2>/dev/null | cmp -s - a.orig && cmp -s b b.orig && cmp -s a.txt a.orig && [ -f b.dz ]; }
+wait_for 60 made || fail "a.txt.dz and b were not both made from the command line, originals kept"
 
 # Ctrl+O, then into the open dialog (the DSL filter in force) each argument typed and Enter.
 open_typed() {
     focus "$window"
-    xdotool key --window "$window" ctrl+o
-    dialog=$(timeout 20 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
+    # Refused until the batch before has ended: asked again until the dialog shows.
+    for _ in $(seq 10); do
+        xdotool key --window "$window" ctrl+o
+        dialog=$(timeout 2 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
+        [ -z "$dialog" ] || break
+    done
     [ -n "$dialog" ] || fail "the open dialog did not appear after Ctrl+O"
     focus "$dialog"
     for text in "$@"; do

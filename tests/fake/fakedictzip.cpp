@@ -2,11 +2,9 @@
 // no compression: it writes "<input>.dz" (with -d and a ".dz" input, the input without
 // it), grows it while it works, removes the input after success unless -k is given, and
 // on SIGTERM removes its partial output and exits with 143. FAKEDICTZIP_LOG gets a line
-// per run, the arguments joined by tabs; -V prints FAKEDICTZIP_VERSION ("\0" and "\n"
-// escaped). "<input>.fake" steers a run, a "key=value" a line: exit, sleep_ms, bytes
-// (output size), steps (of growth, 4), crash, ignore_term, say (printed on stderr at the
-// end). While "<input>.hold" exists the run waits (30 s at most) before it ends. With
-// --progress each step begins with "progress <bytes read> <input size>" on stderr.
+// per run, the arguments joined by tabs. "<input>.fake" steers a run, a "key=value" a
+// line: exit, sleep_ms, bytes (output size), steps (of growth, 4), crash, ignore_term, say
+// (printed on stderr at the end). While "<input>.hold" exists the run waits (30 s at most).
 
 #include <chrono>
 #include <csignal>
@@ -25,24 +23,18 @@ static std::string output;
 
 int main(int argc, char **argv)
 {
-    bool keep = false, decompress = false, progress = false;
+    bool keep = false, decompress = false;
     std::string input, line;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         line += (i > 1 ? "\t" : "") + arg;
-        keep |= arg == "-k", decompress |= arg == "-d", progress |= arg == "--progress";
+        keep |= arg == "-k", decompress |= arg == "-d";
         input = arg[0] != '-' ? arg : input;
     }
     if (const char *log = std::getenv("FAKEDICTZIP_LOG"))
         std::ofstream(log, std::ios::app) << line << '\n';
-    if (line == "-V") {
-        const std::string text = std::getenv("FAKEDICTZIP_VERSION") ? std::getenv("FAKEDICTZIP_VERSION") : "fake 1\\n";
-        for (size_t i = 0; i < text.size(); ++i) {
-            const bool escape = text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == '0' || text[i + 1] == 'n');
-            std::putchar(escape ? (text[++i] == '0' ? '\0' : '\n') : text[i]);
-        }
-        return 0;
-    }
+    if (line == "-V")
+        return std::puts("fake 1") < 0;
 
     std::map<std::string, std::string> text = {{"bytes", "-1"}, {"steps", "4"}};
     std::ifstream sidecar(input + ".fake");
@@ -62,9 +54,6 @@ int main(int argc, char **argv)
     const long long steps = setting("steps") > 0 ? setting("steps") : 1;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
     for (long long step = 1; file && step <= steps; ++step) {
-        if (progress)
-            std::fprintf(stderr, "progress %lld %lld\n", (long long)info.st_size * (step - 1) / steps,
-                         (long long)info.st_size);
         std::this_thread::sleep_for(std::chrono::milliseconds(setting("sleep_ms") / steps));
         if (ftruncate(fileno(file), bytes * step / steps) != 0)
             return 3;

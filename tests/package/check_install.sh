@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the build into a fresh prefix and builds the Debian package; both must hold the
+# The command line without a display; then installs the build into a fresh prefix and builds the Debian package; both must hold the
 # window and its compressor side by side (nothing named dictzip in bin/), an installed
 # program that starts the compressor beside it, the icons, a desktop entry that takes
 # files, the dictzip type known by name and by content, the service menus and complete
@@ -15,6 +15,12 @@ for ts in "$src"/translations/*.ts; do
     cp "$ts" "$work/now.ts" && (cd "$src" && timeout 60 "$lupdate" -silent -locations none src -ts "$work/now.ts")
     cmp -s "$ts" "$work/now.ts" && ! grep -q 'type="unfinished"' "$ts" || fail "$ts is not complete"
 done
+
+# Help, version and a bad option answer with no display at all.
+cli() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$build/bin/lexpack" "$@" >"$work/out" 2>"$work/err"; }
+cli --version && grep -q '^lexpack [0-9.]*, compressor: dictzip ' "$work/out" || fail "--version"
+cli -h && grep -q 'Usage: .*lexpack \[options\] \[FILE\.\.\.\]' "$work/out" || fail "-h"
+cli --bad a.txt; [ $? = 1 ] && [ ! -s "$work/out" ] && grep -q "'bad'" "$work/err" || fail "a bad option"
 
 check_tree() {
     local root=$1 private=$1/lib/lexpack xdg=$work/xdg-$2 entry=$1/share/applications/lexpack.desktop
