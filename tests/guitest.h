@@ -1,8 +1,7 @@
 #ifndef GUITEST_H
 #define GUITEST_H
 
-// What the GUI suites share: widgets by name, the fake compressor's inputs, drag and
-// drop, and actions taken from inside a batch.
+// What the GUI suites share: widgets, fake inputs, drag and drop, actions inside a batch.
 
 #include <QApplication>
 #include <QFile>
@@ -22,8 +21,7 @@ T *child(const QObject &parent, const char *name)
     return found ? found : (qFatal("no %s named %s", T::staticMetaObject.className(), name), nullptr);
 }
 
-// Writes a `size`-byte input (sparse: large sizes take no disk) and the ".fake" file that
-// steers the fake compressor for it, or removes one left from before.
+// A sparse `size`-byte input, with the ".fake" file that steers the fake compressor.
 inline QString writeInput(const QString &path, qint64 size, const QByteArray &fake = {})
 {
     QFile file(path), sidecar(path + QLatin1String(".fake"));
@@ -33,9 +31,8 @@ inline QString writeInput(const QString &path, qint64 size, const QByteArray &fa
     return path;
 }
 
-// Sends a drag of `urls` to `window`'s handlers, then its drop; tells whether the drag
-// was accepted. Sent straight to the handlers: QApplication would route a drop only to a
-// widget whose drag enter it saw accepted, which would hide a handler that fails to refuse.
+// Drags and drops `urls` straight on the handlers (QApplication would hide a handler that
+// fails to refuse); tells whether the drag was accepted.
 inline bool dragAndDrop(QWidget &window, const QList<QUrl> &urls)
 {
     QMimeData data;
@@ -47,8 +44,7 @@ inline bool dragAndDrop(QWidget &window, const QList<QUrl> &urls)
     return enter.isAccepted();
 }
 
-// Runs `action` once, at the first turn of the event loop (a batch's pumps included) at
-// which `when` holds.
+// Runs `action` once, at the first turn of the event loop (pumps included) where `when` holds.
 struct During : QObject
 {
     During(std::function<bool()> when, std::function<void()> action)

@@ -1,5 +1,4 @@
-// The batch run against the fake compressor: rows, sizes, colours, Cancel, closing, files
-// refused while a batch runs or stops, replaced files, notes and progress within a file.
+// The batch run against the fake compressor: rows, Cancel, closing, refusals, replaced files.
 
 #include "dictzip.h"
 #include "mainform.h"
@@ -148,17 +147,10 @@ private slots:
             QList<int>({int(values.size()), values.at(0).at(0).toInt(), values.at(1).at(0).toInt(), bar->maximum()}),
             QList<int>({2, 0, 2, 4}));
         QCOMPARE(info(), QStringLiteral("Task finished — 2 done, 2 failed, 0 cancelled; 0 bytes saved"));
-
-        // An empty list changes nothing at all.
-        child<QLabel>(*window, "lInfo")->setText("unchanged");
-        window->processFiles({});
-        QCOMPARE(column(1).size(), 4);
-        checkIdle("unchanged");
     }
 
-    // The second of three files runs until the test has seen its row painted before its
-    // first poll; unticking the check box meanwhile affects the third file only, and the
-    // About box opened then does not hold the batch.
+    // The second row is painted before its first poll; the check box unticked then, and About
+    // opened, affect the third file only, and do not hold the batch.
     void secondOfThreeFiles()
     {
         window->show();
@@ -195,8 +187,7 @@ private slots:
         QTest::addColumn<QByteArray>("fake");
         QTest::addColumn<QString>("status");
 
-        // Runs still going are asked to stop: the input stays, no partial output is left,
-        // nothing after it runs.
+        // Runs still going stop: the input stays, no partial output, nothing after it runs.
         QTest::newRow("middle file") << 3 << 1 << false << QByteArray("sleep_ms=30000") << "cancelled";
         QTest::newRow("last file") << 2 << 1 << false << QByteArray("sleep_ms=30000") << "cancelled";
         QTest::newRow("stop ignored") << 2 << 0 << false << QByteArray("sleep_ms=30000\nignore_term=1") << "cancelled";
@@ -272,8 +263,7 @@ private slots:
         QVERIFY(row(0)->toolTip(1).contains(trash ? trashed : "cannot be moved to the Trash"));
     }
 
-    // A failed row tells why, in its tooltip and below the list. On a
-    // dark list each colour keeps its hue and reads at 4.5:1 or better (WCAG 2).
+    // A failed row tells why; on a dark list each colour keeps its hue at 4.5:1 (WCAG 2).
     void failureSaysWhy()
     {
         window->show();
@@ -308,8 +298,7 @@ private slots:
         QTest::newRow("Escape") << 1;
         QTest::newRow("close box") << 2;
     }
-    // Closing the window mid-batch stops the run, and the event loop (as main() runs it)
-    // then ends.
+    // Closing the window mid-batch stops the run, and main()'s event loop then ends.
     void closingEndsBatch()
     {
         QFETCH(int, how);
@@ -336,8 +325,7 @@ private slots:
     {
         QTest::addColumn<bool>("cancelFirst");
         QTest::newRow("batch running") << false;
-        // After Cancel the batch still waits for its tool run to stop: files that arrive
-        // then must not slip into that batch's last moments.
+        // Files arriving while a cancelled run stops must not slip into that batch.
         QTest::newRow("cancelled run stopping") << true;
     }
     void filesRefused()

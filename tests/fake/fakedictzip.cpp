@@ -1,10 +1,7 @@
-// A stand-in for the dictzip compressor that tests put beside their executables. It does
-// no compression: it writes "<input>.dz" (with -d and a ".dz" input, the input without
-// it), grows it while it works, removes the input after success unless -k is given, and
-// on SIGTERM removes its partial output and exits with 143. FAKEDICTZIP_LOG gets a line
-// per run, the arguments joined by tabs. "<input>.fake" steers a run, a "key=value" a
-// line: exit, sleep_ms, bytes (output size), steps (of growth, 4), crash, ignore_term, say
-// (printed on stderr at the end). While "<input>.hold" exists the run waits (30 s at most).
+// A stand-in for dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
+// says (exit, sleep_ms, bytes, steps, crash, ignore_term, say: printed on stderr), waits
+// while "<input>.hold" exists, removes the input unless -k, and its partial output on
+// SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
 
 #include <chrono>
 #include <csignal>

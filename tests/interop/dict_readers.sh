@@ -18,10 +18,9 @@ cleanup() {
 }
 trap cleanup EXIT; trap 'exit 1' INT TERM HUP
 
-# Deterministic entries of varied length, a few ending exactly on a chunk boundary so that
-# the next one starts on it. Writes the data, dictd's index, StarDict's index (as printf
-# escapes), every word in a scrambled order for sdcv, and for dict the first, middle and
-# last words, those starting or ending on a chunk boundary and those spanning 5+ chunks.
+# Deterministic entries, some ending on a chunk boundary; dictd's and StarDict's indexes,
+# all words scrambled for sdcv, and for dict the first, middle and last words, those on a
+# chunk boundary and those spanning 5+ chunks.
 mkdir -p "$work/plain/dic" "$work/home"
 cd "$work/plain/dic" || exit 1
 awk -v C=$chunk 'function b64(n,  s) {

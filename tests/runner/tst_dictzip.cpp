@@ -1,5 +1,4 @@
-// The tool runner: its command lines and output names with no process, then its runs
-// against the fake compressor beside this test.
+// The tool runner: command lines with no process, then runs of the fake compressor.
 
 #include "dictzip.h"
 #include "mainform.h"

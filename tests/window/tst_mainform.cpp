@@ -19,8 +19,7 @@
 
 namespace {
 
-// Every text that a language change re-applies: title, each button's text and shortcut,
-// the labels, then the header's columns.
+// Every text a language change re-applies: title, buttons with shortcuts, labels, header.
 QStringList texts(const MainForm &window)
 {
     QStringList all{window.windowTitle()};
@@ -48,9 +47,7 @@ class TestMainForm : public QObject
     Q_OBJECT
 
 private slots:
-    // The window follows a language change both ways, with the shipped catalogues; Qt's
-    // own catalogue translates the Open dialog. The first column's header and the
-    // batch's texts stay as they are.
+    // A language change both ways, with the shipped catalogues and Qt's for the Open dialog.
     void retranslation_data()
     {
         QTest::addColumn<QString>("locale");
@@ -91,8 +88,7 @@ private slots:
         QCOMPARE(texts(window).mid(0, 12), english.mid(0, 12));
     }
 
-    // Typed into Qt's own dialog with the DSL filter in force, all three names reach the
-    // batch, though the filter shows only one of them.
+    // Typed into Qt's own dialog under the DSL filter, all three names reach the batch.
     void typedNames()
     {
         QTemporaryDir dir;
@@ -118,8 +114,7 @@ private slots:
             QCOMPARE(list->topLevelItem(row)->text(0) + list->topLevelItem(row)->text(1), paths.at(row) + "done");
     }
 
-    // The Windows icon as mingw's resource compiler builds it from lexpack.rc: a group
-    // named IDI_ICON1, and the very bytes of each image in lexpack.ico.
+    // windres's build of lexpack.rc: a group IDI_ICON1 and each image of lexpack.ico.
     void windowsIcon()
     {
 #ifndef WINDRES
