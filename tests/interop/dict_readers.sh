@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
-# Real readers of the dictzip format against our compressor: dictd serves a dictionary
-# packed by it to dict, and sdcv reads a StarDict dictionary whose .dict.dz it wrote.
-# Every answer is compared with the same lookup on the unpacked copy.
-# usage: dict_readers.sh DICTZIP
+# Real readers of our dictzip files: dictd serves a dictionary packed by DICTZIP to dict, and
+# sdcv reads a StarDict one; every answer must match the same lookup on the unpacked copy.
 set -u
 for reader in dictd dict sdcv; do
     command -v "$reader" >/dev/null || { echo "SKIP: $reader is not installed"; exit 77; }
@@ -12,11 +10,8 @@ umask 022
 work=$(mktemp -d)
 chmod 755 "$work" # dictd started as root reads as its own user
 server=
-cleanup() {
-    [ -z "$server" ] || { kill "$server" 2>/dev/null; wait "$server" 2>/dev/null; }
-    rm -rf "$work"
-}
-trap cleanup EXIT; trap 'exit 1' INT TERM HUP
+trap '[ -z "$server" ] || { kill "$server"; wait "$server"; } 2>/dev/null; rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM HUP
 
 # Deterministic entries, some ending on a chunk boundary; dictd's and StarDict's indexes,
 # all words scrambled for sdcv, and for dict the first, middle and last words, those on a

@@ -27,10 +27,8 @@ check_tree() {
     [ -x "$private/lexpack" ] && [ -x "$private/dictzip" ] || fail "$2: lib/lexpack lacks lexpack or dictzip"
     [ "$(readlink "$root/bin/lexpack")" = "../lib/lexpack/lexpack" ] || fail "$2: bin/lexpack is not a link to lib/lexpack"
     [ -z "$(find "$root/bin" -name 'dictzip*')" ] || fail "$2: a dictzip landed in bin/"
-    for size in 16 32 48 64 128 256; do
-        [ "$(identify -format '%wx%h' "$root/share/icons/hicolor/${size}x${size}/apps/lexpack.png" 2>/dev/null)" = "${size}x${size}" ] \
-            || fail "$2: icon ${size}x${size} missing or of the wrong size"
-    done
+    [ "$(cd "$root/share/icons/hicolor" && identify -format '%wx%h ' {16,32,48,64,128,256}x*/apps/lexpack.png)" = \
+        "16x16 32x32 48x48 64x64 128x128 256x256 " ] || fail "$2: the icons are missing or of the wrong sizes"
     # Started through bin/, the program finds the compressor beside its real path.
     [ "$(timeout 20 "$root/bin/lexpack" --version)" = "$(timeout 20 "$build/bin/lexpack" --version)" ] \
         || fail "$2: lexpack did not find the dictzip beside it"

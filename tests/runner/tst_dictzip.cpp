@@ -1,11 +1,9 @@
 // The tool runner: command lines with no process, then runs of the fake compressor.
 
 #include "dictzip.h"
-#include "mainform.h"
 
 #include "../guitest.h"
 
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -42,18 +40,6 @@ private slots:
         QCOMPARE(DictZip::arguments(path, keep), arguments);
         QCOMPARE(DictZip::outputName(path), output);
         QCOMPARE(DictZip::direction(path), arguments.contains("-d") ? DictZip::Decompress : DictZip::Compress);
-    }
-
-    // A missing compressor is said in the information line, after the window's own "Ready".
-    void missingTool()
-    {
-        MainForm window;
-        auto *runner = window.findChild<DictZip *>();
-        runner->toolPath = work.filePath("dictzip");
-        runner->probeVersion();
-        QEvent change(QEvent::LanguageChange); // the window says it again after retranslation
-        QCoreApplication::sendEvent(&window, &change);
-        QCOMPARE(child<QLabel>(window, "lInfo")->text(), "Ready — compressor not found: " + runner->toolPath);
     }
 
     void exitCode_data()
