@@ -1,5 +1,5 @@
 // A stand-in for dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
-// says (exit, sleep_ms, bytes, steps, crash, ignore_term, say: printed on stderr), waits
+// says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr), in four steps, waits
 // while "<input>.hold" exists, removes the input unless -k, and its partial output on
 // SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
 
@@ -33,7 +33,7 @@ int main(int argc, char **argv)
     if (line == "-V")
         return std::puts("fake 1") < 0;
 
-    std::map<std::string, std::string> text = {{"bytes", "-1"}, {"steps", "4"}};
+    std::map<std::string, std::string> text = {{"bytes", "-1"}};
     std::ifstream sidecar(input + ".fake");
     for (std::string entry; std::getline(sidecar, entry);)
         if (entry.find('=') != std::string::npos)
@@ -48,7 +48,7 @@ int main(int argc, char **argv)
     std::signal(
         SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) { unlink(output.c_str()), _exit(143); });
     const long long bytes = setting("bytes") >= 0 ? setting("bytes") : (long long)info.st_size;
-    const long long steps = setting("steps") > 0 ? setting("steps") : 1;
+    const long long steps = 4;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
     for (long long step = 1; file && step <= steps; ++step) {
         std::this_thread::sleep_for(std::chrono::milliseconds(setting("sleep_ms") / steps));
@@ -59,8 +59,7 @@ int main(int argc, char **argv)
         return 3;
     for (int waited = 0; access((input + ".hold").c_str(), F_OK) == 0 && waited < 3000; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (!text["say"].empty())
-        std::fprintf(stderr, "%s\n", text["say"].c_str());
+    std::fputs(text["say"].empty() ? "" : (text["say"] + "\n").c_str(), stderr);
     if (setting("crash"))
         std::abort();
     if (setting("exit") == 0 && !keep)

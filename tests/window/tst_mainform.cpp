@@ -127,8 +127,7 @@ private slots:
         QVERIFY(resFile.open(QIODevice::ReadOnly) && icoFile.open(QIODevice::ReadOnly));
         const QByteArray res = resFile.readAll(), ico = icoFile.readAll();
         const auto le32 = [&](qsizetype at) { return qsizetype(qFromLittleEndian<quint32>(ico.constData() + at)); };
-        const QString name = QStringLiteral("IDI_ICON1");
-        QVERIFY(res.contains(QByteArray(reinterpret_cast<const char *>(name.utf16()), name.size() * 2)));
+        QVERIFY(res.contains(QByteArray(reinterpret_cast<const char *>(u"IDI_ICON1"), 18))); // the group's name
         QCOMPARE(qFromLittleEndian<quint16>(ico.constData() + 4), 4);
         for (int i = 0; i < 4; ++i)
             QVERIFY(res.contains(ico.mid(le32(6 + 16 * i + 12), le32(6 + 16 * i + 8))));
