@@ -67,12 +67,15 @@ void MainForm::processFiles(const QStringList &paths)
 
     int counts[4] = {};
     qint64 saved = 0;
+    int firstFailed = -1; // each path has a row, in order
     for (int i = 0; i < paths.size() && busy(); ++i) {
         ui->lInfo->setText(
             QStringLiteral("[%1/%2] processing %3...")
                 .arg(QString::number(i + 1), QString::number(paths.size()), paths.at(i)));
         const Outcome outcome = runOne(paths.at(i), i, rows, pump, saved);
         ++counts[int(outcome)];
+        if (outcome == Outcome::Failed && firstFailed < 0)
+            firstFailed = i;
         if (outcome == Outcome::Cancelled)
             break;
     }
@@ -88,11 +91,8 @@ void MainForm::processFiles(const QStringList &paths)
                              .arg(saved < 0 ? QLatin1String("added") : QLatin1String("saved")));
     // The first failure's reason is shown at once, unless the user chose a row.
     rows.flush();
-    for (int i = 0; i < ui->tvResult->topLevelItemCount() && !ui->tvResult->currentItem(); ++i) {
-        QTreeWidgetItem *row = ui->tvResult->topLevelItem(i);
-        if (row->text(StatusColumn).startsWith(QLatin1String("failed")))
-            ui->tvResult->setCurrentItem(row);
-    }
+    if (firstFailed >= 0 && !ui->tvResult->currentItem())
+        ui->tvResult->setCurrentItem(ui->tvResult->topLevelItem(firstFailed));
     state = BatchState::Idle;
     announceEnd();
 }
