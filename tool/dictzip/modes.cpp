@@ -1,6 +1,7 @@
 #include "modes.h"
 
 #include "compressor.h"
+#include "frontend.h"
 #include "outputfile.h"
 #include "platform.h"
 #include "reader.h"
@@ -71,7 +72,7 @@ private:
         if (now - lastReport_ < std::chrono::milliseconds(100))
             return;
         lastReport_ = now;
-        std::fprintf(stderr, "progress %llu %llu\n", static_cast<unsigned long long>(read_),
+        std::fprintf(stderr, "%s%llu %llu\n", frontend::kProgressPrefix, static_cast<unsigned long long>(read_),
                      static_cast<unsigned long long>(info_.size));
     }
 

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "frontend.h"
 #include "platform.h"
 
 #include <zlib.h>
@@ -51,7 +52,7 @@ extern const char kHelp[] =
 
 std::string versionLine()
 {
-    std::string line = "dictzip " DICTZIP_VERSION " (Lexpack), zlib ";
+    std::string line = std::string("dictzip " DICTZIP_VERSION " ") + frontend::kVersionMark + ", zlib ";
     line += zlibVersion();
 #ifdef DICTZIP_HAVE_LIBDEFLATE
     line += ", libdeflate " LIBDEFLATE_VERSION_STRING;
@@ -99,7 +100,7 @@ Status parseOptions(int argc, char **argv, Options &options)
             options.force = true;
         else if (name == "k" || name == "keep")
             options.keep = true;
-        else if (name == "progress")
+        else if ("--" + name == frontend::kProgressOption)
             options.progress = true;
         else if (name == "multi-member")
             options.multiMember = true;
