@@ -3,6 +3,9 @@
 #include "frontend.h"
 #include "platform.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include <zlib.h>
 #ifdef DICTZIP_HAVE_LIBDEFLATE
 #include <libdeflate.h>
@@ -104,6 +107,10 @@ Status parseOptions(int argc, char **argv, Options &options)
             options.progress = true;
         else if (name == "multi-member")
             options.multiMember = true;
+        else if (name == "n" || name == "no-name")
+            options.noName = true;
+        else if (name == "fast" || name == "best")
+            options.level = name == "fast" ? 1 : kMaxLevel;
         else if (name == "V" || name == "version")
             options.version = true;
         else if (name == "h" || name == "help")
@@ -160,6 +167,17 @@ Status parseOptions(int argc, char **argv, Options &options)
             for (size_t at = 1; at < arg.size(); ++at) {
                 const std::string name(1, arg[at]);
                 std::string value;
+                if (arg[at] >= '0' && arg[at] <= '9') { // a level, as gzip's -9, of one or two digits
+                    const size_t end = std::min(arg.find_first_not_of("0123456789", at), arg.size());
+                    const std::string digits = arg.substr(at, end - at);
+                    uint64_t level = 0;
+                    if (!parseNumber(digits, kMaxLevel, level) || level == 0)
+                        return Status::usage("bad compression level: '-" + digits + "' (-1 to -" +
+                                             std::to_string(kMaxLevel) + ")");
+                    options.level = static_cast<int>(level);
+                    at = end - 1;
+                    continue;
+                }
                 if (takesValue(name)) {
                     if (at + 1 < arg.size())
                         value = arg.substr(at + 1);
@@ -194,6 +212,14 @@ Status parseOptions(int argc, char **argv, Options &options)
         return Status::usage("no file given");
     if (options.threads == 0)
         options.threads = platform::processorCount();
+    // The reproducible-builds convention: no file time later than this goes into an output.
+    const char *epoch = std::getenv("SOURCE_DATE_EPOCH");
+    if (epoch && *epoch) {
+        uint64_t seconds = 0;
+        if (!parseNumber(epoch, std::numeric_limits<int64_t>::max(), seconds))
+            return Status::usage("SOURCE_DATE_EPOCH is not a number of seconds: '" + std::string(epoch) + "'");
+        options.latestTime = static_cast<int64_t>(seconds);
+    }
     return {};
 }
 
