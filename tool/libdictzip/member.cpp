@@ -63,7 +63,7 @@ Status chunkDataEnd(ByteSource &source, uint64_t memberOffset, const MemberHeade
 }
 
 Status endTableMember(ByteSource &source, uint64_t dataEnd, bool endedStream, uint64_t size,
-                      std::optional<uint32_t> crc, const Poll &poll, uint64_t &end)
+                      std::optional<uint32_t> crc, const Poll &poll, MemberBuffers &buffers, uint64_t &end)
 {
     uint64_t position = dataEnd;
     uint8_t tail[sizeof kFinalBlock] = {};
@@ -74,7 +74,8 @@ Status endTableMember(ByteSource &source, uint64_t dataEnd, bool endedStream, ui
         position += sizeof tail;
     } else if (!endedStream) {
         StreamResult tail;
-        Status s = inflateStream(source, position, nullptr, false, std::numeric_limits<uint64_t>::max(), poll, tail);
+        Status s =
+            buffers.stream.inflate(source, position, nullptr, false, std::numeric_limits<uint64_t>::max(), poll, tail);
         if (!s.ok())
             return s;
         position = tail.end;
@@ -83,7 +84,7 @@ Status endTableMember(ByteSource &source, uint64_t dataEnd, bool endedStream, ui
 }
 
 Status measureTableMember(ByteSource &source, uint64_t memberOffset, const MemberHeader &header, const Poll &poll,
-                          uint64_t &size, uint64_t &end)
+                          MemberBuffers &buffers, uint64_t &size, uint64_t &end)
 {
     uint64_t dataEnd = 0;
     Status s = chunkDataEnd(source, memberOffset, header, dataEnd);
@@ -93,22 +94,24 @@ Status measureTableMember(ByteSource &source, uint64_t memberOffset, const Membe
     ChunkResult result;
     if (!header.chunkSizes.empty()) {
         const size_t last = header.chunkSizes.size() - 1;
-        std::vector<uint8_t> in(header.chunkSizes[last] + 2), out(header.chunkLength);
-        s = readExactly(source, dataEnd - header.chunkSizes[last], in.data(), header.chunkSizes[last]);
-        ChunkInflater inflater;
+        buffers.in.resize(kMaxChunkCompressedSize + 2);
+        buffers.out.resize(header.chunkLength);
+        s = readExactly(source, dataEnd - header.chunkSizes[last], buffers.in.data(), header.chunkSizes[last]);
         if (s.ok())
-            s = inflater.inflateChunk(header, last, in.data(), header.chunkSizes[last], true, out.data(), result);
+            s = buffers.chunk.inflateChunk(header, last, buffers.in.data(), header.chunkSizes[last], true,
+                                           buffers.out.data(), result);
         if (!s.ok())
             return s;
         size = uint64_t(last) * header.chunkLength + result.produced;
     }
-    return endTableMember(source, dataEnd, result.endedStream, size, std::nullopt, poll, end);
+    return endTableMember(source, dataEnd, result.endedStream, size, std::nullopt, poll, buffers, end);
 }
 
 Status readPlainMember(ByteSource &source, uint64_t memberOffset, const MemberHeader &header, ByteSink *sink,
-                       uint64_t stopAfter, const Poll &poll, StreamResult &stream, uint64_t &end)
+                       uint64_t stopAfter, const Poll &poll, MemberBuffers &buffers, StreamResult &stream,
+                       uint64_t &end)
 {
-    Status s = inflateStream(source, memberOffset + header.headerSize, sink, true, stopAfter, poll, stream);
+    Status s = buffers.stream.inflate(source, memberOffset + header.headerSize, sink, true, stopAfter, poll, stream);
     if (!s.ok() || stream.stopped)
         return s;
     return checkTrailer(source, stream.end, stream.size, stream.crc, end);

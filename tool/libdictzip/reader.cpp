@@ -36,8 +36,8 @@ using DecompressPool = OrderedPool<DecompressJob, ChunkInflater>;
 // Inflates a table member's chunks in parallel and writes them in order. The
 // pool serves every member of the file; it is started by the first with chunks.
 Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const MemberHeader &header, ByteSink *sink,
-                             const ReadSettings &settings, std::unique_ptr<DecompressPool> &sharedPool, uint64_t &size,
-                             uint64_t &end)
+                             const ReadSettings &settings, std::unique_ptr<DecompressPool> &sharedPool,
+                             MemberBuffers &buffers, uint64_t &size, uint64_t &end)
 {
     uint64_t dataEnd = 0;
     Status s = chunkDataEnd(source, memberOffset, header, dataEnd);
@@ -103,7 +103,7 @@ Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const Me
         if (giveUp())
             return failure;
     }
-    return endTableMember(source, dataEnd, endedStream, size, crc, settings.poll, end);
+    return endTableMember(source, dataEnd, endedStream, size, crc, settings.poll, buffers, end);
 }
 
 // Adds one member's figures to the summary of its file.
@@ -125,14 +125,15 @@ Status decompress(ByteSource &file, ByteSink *sink, const ReadSettings &settings
     FileSummary total;
     total.compressedSize = source.size();
     std::unique_ptr<DecompressPool> pool;
+    MemberBuffers buffers;
     Status s =
         forEachMember(source, settings.poll, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &) {
             uint64_t size = 0;
             StreamResult stream;
             Status m = header.hasTable
-                           ? decompressTableMember(source, offset, header, sink, settings, pool, size, end)
+                           ? decompressTableMember(source, offset, header, sink, settings, pool, buffers, size, end)
                            : readPlainMember(source, offset, header, sink, std::numeric_limits<uint64_t>::max(),
-                                             settings.poll, stream, end);
+                                             settings.poll, buffers, stream, end);
             addMember(total, header, header.hasTable ? size : stream.size);
             return m;
         });
@@ -146,14 +147,15 @@ Status listFile(ByteSource &file, const ReadSettings &settings, FileSummary &sum
     ReadAhead source(file);
     summary = FileSummary{};
     summary.compressedSize = source.size();
+    MemberBuffers buffers;
     return forEachMember(
         source, settings.poll, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &) {
             uint64_t size = 0;
             StreamResult stream;
             Status m = header.hasTable
-                           ? measureTableMember(source, offset, header, settings.poll, size, end)
+                           ? measureTableMember(source, offset, header, settings.poll, buffers, size, end)
                            : readPlainMember(source, offset, header, nullptr, std::numeric_limits<uint64_t>::max(),
-                                             settings.poll, stream, end);
+                                             settings.poll, buffers, stream, end);
             addMember(summary, header, header.hasTable ? size : stream.size);
             return m;
         });
