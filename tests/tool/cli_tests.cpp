@@ -75,10 +75,13 @@ TEST(filesAreNamedKeptAndRemovedAsAsked)
     // The window's progress lines: how far the input is read, out of its size.
     CHECK(has(s.run({"--progress", "-k", "-f", "-d", "a.txt.dz"}).err, " " + std::to_string(packed) + "\n"));
     CHECK(readFile(s / "a.txt") == data);
-    // A range of a plain gzip file, past its start; --best packs smaller than the default.
-    CHECK(s.run({"-k", "a.txt"}, "/bin/gzip").exitCode == 0 &&
-          s.run({"-s", "58000", "-e", "70000", "a.txt.gz"}).bytes() == slice(data, 58000, 70000));
-    fs::remove(s / "a.txt.gz");
+    // Ranges of a plain gzip file of two members: within the first, past its start, and across both.
+    CHECK(s.run({"-c", "gzip -c a.txt a.txt >a.txt.gz"}, "/bin/sh").exitCode == 0);
+    Bytes twice = data;
+    twice.insert(twice.end(), data.begin(), data.end());
+    for (const uint64_t start : {58000, 190000})
+        CHECK(s.run({"-s", std::to_string(start), "-e", "70000", "a.txt.gz"}).bytes() == slice(twice, start, 70000));
+    fs::remove(s / "a.txt.gz"); // --best packs smaller than the default
     CHECK(s.run({"-k", "-f", "--best", "a.txt"}).exitCode == 0 && fs::file_size(s / "a.txt.dz") < packed * 0.97);
     // The window's compress run over an existing output replaces it and leaves nothing else.
     writeFile(s / "a.txt.dz", {'o', 'l', 'd'});

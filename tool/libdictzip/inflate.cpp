@@ -101,6 +101,7 @@ Status StreamInflater::inflate(ByteSource &source, uint64_t position, ByteSink *
     z_stream &z = zlib_.stream;
     if (!zlib_.ready() || inflateReset(&z) != Z_OK)
         return Status::memory();
+    z.avail_in = 0; // what the last stream left unread is not this one's
     in_.resize(kStreamBuffer);
     out_.resize(kStreamBuffer);
     std::vector<uint8_t> &in = in_, &out = out_;
