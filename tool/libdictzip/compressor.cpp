@@ -40,6 +40,8 @@ public:
 #ifdef DICTZIP_HAVE_LIBDEFLATE
         if (level > 0)
             return deflateLibdeflate(level, in, inSize, out, outCapacity, noMemory);
+#else
+        (void)level; // refused before any chunk is read
 #endif
         return deflateZlib(in, inSize, out, outCapacity, noMemory);
     }
