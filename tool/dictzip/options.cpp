@@ -34,7 +34,7 @@ extern const char kHelp[] =
     "                        at 8x the default's speed, 7% larger; -6 as small as\n"
     "                        the default at 4x its speed; -9 2% smaller at 1.7x;\n"
     "                        -12 the smallest, 5% smaller, at half the speed.\n"
-    "                        Every reader reads every level and unpacks it as fast;\n"
+    "                        Every reader reads every level, about as fast;\n"
     "                        only the default (no level) writes byte for byte what\n"
     "                        Debian's dictzip writes\n"
     "      --fast, --best    the same as -1 and -12\n"
@@ -227,7 +227,7 @@ Status parseOptions(int argc, char **argv, Options &options)
         options.threads = platform::processorCount();
     // The reproducible-builds convention: no file time later than this goes into an output.
     const char *epoch = std::getenv("SOURCE_DATE_EPOCH");
-    if (epoch && *epoch) {
+    if (epoch && *epoch && options.mode == Mode::Compress) {
         uint64_t seconds = 0;
         if (!parseNumber(epoch, std::numeric_limits<int64_t>::max(), seconds))
             return Status::usage("SOURCE_DATE_EPOCH is not a number of seconds: '" + std::string(epoch) + "'");
