@@ -47,6 +47,8 @@ TEST(roundTripsAtEveryShape)
     const std::pair<uint64_t, uint64_t> ranges[] = {{0, 0},       {995, 10},   {2998, 7},  {2500, 4000},
                                                     {10495, 100}, {10500, 10}, {max, max}, {8999, 1502}};
     for (const auto &[bytes, chunkLength, perMember, level] : rows) {
+        if (level && !haveLibdeflate()) // levels are libdeflate's
+            continue;
         const Bytes data = testdata::text(bytes, 11, bytes > 100000); // the largest incompressible
         const Bytes file = compressBytes(data, {chunkLength, perMember, 1, level});
         CHECK(compressBytes(data, {chunkLength, perMember, 3, level}) == file);
