@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     zlib1g-dev libdeflate-dev
     # tests: a real window under a virtual display, a peer gzip/dictzip, fuzzing
-    xvfb xauth xdotool imagemagick x11-utils gzip dictzip pigz clang libclang-rt-dev
+    xvfb xauth xdotool imagemagick x11-utils gzip dictzip pigz clang libclang-rt-dev strace
     fonts-dejavu-core procps desktop-file-utils file dpkg-dev
     # Qt's own catalogues; the file-type checks of the desktop integration
     qt6-translations-l10n shared-mime-info xdg-utils libfile-mimeinfo-perl

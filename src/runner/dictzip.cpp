@@ -6,8 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "frontend.h"
+
 #ifdef Q_OS_WIN
-#include "stopevent.h"
 #include <windows.h>
 #endif
 
@@ -23,8 +24,8 @@ const int stopGraceMs = 2000;
 const int stopSliceMs = 50;
 const QLatin1String dzSuffix(".dz");
 // Our own compressor says so in its version line; only it is asked for progress lines.
-const QLatin1String ownToolMark("(Lexpack)");
-const QByteArray progressWord("progress ");
+const QLatin1String ownToolMark(dz::frontend::kVersionMark);
+const QByteArray progressWord(dz::frontend::kProgressPrefix);
 }
 
 DictZip::DictZip(QObject *parent)
@@ -72,7 +73,7 @@ QStringList DictZip::arguments(const QString &path, bool keep, bool progress)
 {
     QStringList arguments;
     if (progress)
-        arguments << QStringLiteral("--progress");
+        arguments << QLatin1String(dz::frontend::kProgressOption);
     if (keep)
         arguments << QStringLiteral("-k");
     arguments << QStringLiteral("-f");
@@ -209,7 +210,7 @@ void DictZip::askToStop()
 #ifdef Q_OS_WIN
     // A console program never sees the WM_CLOSE that QProcess::terminate() posts; dictzip
     // watches a named event instead and stops cleanly when it is set.
-    const std::wstring name = dz::stopEventName(process.processId());
+    const std::wstring name = dz::frontend::stopEventName(process.processId());
     if (HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str())) {
         SetEvent(event);
         CloseHandle(event);
@@ -245,7 +246,7 @@ void DictZip::removePartialOutput()
     if (!outputWasFree || output.isEmpty())
         return;
     QFile::remove(output);
-    const QString aside = output + QLatin1String(".dictzip-old-") + QString::number(pid);
+    const QString aside = output + QLatin1String(dz::frontend::kAsideMark) + QString::number(pid);
     if (QFile::exists(aside))
         QFile::rename(aside, output);
 }

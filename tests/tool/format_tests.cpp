@@ -34,22 +34,25 @@ Status readBack(const Bytes &file, Bytes &out, ReadSettings settings = {}, uint6
 
 } // namespace
 
-// Every shape reads back whole (length 0) and in ranges with any thread count
-// and inflater, and lists; the last in chunks of 1,000 in members of 3, 3, 3 and 2.
+// Every shape and level is the same bytes with any thread count, reads back whole
+// (length 0) and in ranges with either inflater, and lists; the last in chunks of
+// 1,000 in members of 3, 3, 3 and 2.
 TEST(roundTripsAtEveryShape)
 {
     const uint32_t all = kMaxChunksPerMember, usual = kDefaultChunkLength;
-    const std::tuple<size_t, uint32_t, uint32_t> rows[] = {{0, usual, all},         {usual, usual, all},
-                                                           {usual + 1, usual, all}, {300000, usual, all},
-                                                           {300, 1, all},           {10500, 1000, 3}};
+    const std::tuple<size_t, uint32_t, uint32_t, int> rows[] = {
+        {0, usual, all, 0},      {usual, usual, all, 12}, {usual + 1, usual, all, 0}, {300000, usual, all, 0},
+        {300000, usual, all, 1}, {300, 1, all, 6},        {10500, 1000, 3, 0},        {10500, 1000, 3, 9}};
     const uint64_t max = std::numeric_limits<uint64_t>::max();
     const std::pair<uint64_t, uint64_t> ranges[] = {{0, 0},       {995, 10},   {2998, 7},  {2500, 4000},
                                                     {10495, 100}, {10500, 10}, {max, max}, {8999, 1502}};
-    for (const auto &[bytes, chunkLength, perMember] : rows) {
+    for (const auto &[bytes, chunkLength, perMember, level] : rows) {
+        if (level && !haveLibdeflate()) // levels are libdeflate's
+            continue;
         const Bytes data = testdata::text(bytes, 11, bytes > 100000); // the largest incompressible
-        const Bytes file = compressBytes(data, {chunkLength, perMember});
-        CHECK(compressBytes(data, {chunkLength, perMember, 3}) == file);
-        const std::string size = std::to_string(data.size());
+        const Bytes file = compressBytes(data, {chunkLength, perMember, 1, level});
+        CHECK(compressBytes(data, {chunkLength, perMember, 3, level}) == file);
+        const std::string size = std::to_string(data.size()) + " at level " + std::to_string(level);
         for (const auto &[start, length] : ranges)
             for (const ReadSettings &settings : {ReadSettings{1, false}, {1, true}, {4, false}, {4, true}}) {
                 Bytes got;
@@ -90,6 +93,7 @@ TEST(corruptFilesFailAsCorrupt)
         {"reserved flag", [](Bytes &f) { f[3] |= 0x80; }},
         {"chunk count disagrees with length", add16(20, -1)},
         {"chunk length too small", add16(18, -96)},
+        {"chunk length too large", add16(18, 96)},
         {"table size one more", add16(22, 1)},
         {"table size zero", [](Bytes &f) { putLittle16(&f[26], 0); }},
         {"byte flipped in a chunk", flip(dataStart + 200)},

@@ -3,8 +3,8 @@
 add_executable(dictzip_windows_tests windows_tests.cpp check.h driver.h)
 file(RELATIVE_PATH dictzip_relative ${CMAKE_RUNTIME_OUTPUT_DIRECTORY} ${CMAKE_BINARY_DIR}/bin/dictzip.exe)
 target_compile_definitions(dictzip_windows_tests PRIVATE DICTZIP_RELATIVE="${dictzip_relative}")
-# The stop event's name comes from the tool's own header.
-target_include_directories(dictzip_windows_tests PRIVATE ${PROJECT_SOURCE_DIR}/tool)
+# The stop event's name comes from the header the window and the tool share.
+target_include_directories(dictzip_windows_tests PRIVATE ${PROJECT_SOURCE_DIR}/tool/libdictzip)
 add_dependencies(dictzip_windows_tests dictzip)
 add_test(NAME dictzip_windows COMMAND dictzip_windows_tests)
 set_tests_properties(dictzip_windows PROPERTIES LABELS "tool;windows" TIMEOUT 300)

@@ -3,7 +3,7 @@
 // binary standard output, the stop event; and the failures both systems share.
 
 #include "driver.h"
-#include "stopevent.h"
+#include "frontend.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -105,7 +105,8 @@ TEST(stoppingMidRunRemovesPartialOutputAndRestoresTheOld)
     checkStoppedMidRun<Scratch>(
         "a stop request",
         [](const PROCESS_INFORMATION &process) {
-            const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, dz::stopEventName(process.dwProcessId).c_str());
+            const HANDLE event =
+                OpenEventW(EVENT_MODIFY_STATE, FALSE, dz::frontend::stopEventName(process.dwProcessId).c_str());
             const bool set = event && SetEvent(event);
             return CloseHandle(event), set;
         },

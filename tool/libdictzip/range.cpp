@@ -36,14 +36,14 @@ struct Span {
 // Writes a table member's part of the range. `size` and `end` are the
 // member's unless the range ends inside it, which sets `done`.
 Status extractFromTable(ByteSource &source, uint64_t offset, const MemberHeader &header, const Span &span,
-                        ByteSink &sink, const ReadSettings &settings, ChunkInflater &inflater, uint64_t &size,
+                        ByteSink &sink, const ReadSettings &settings, MemberBuffers &buffers, uint64_t &size,
                         uint64_t &end, bool &done)
 {
     const size_t count = header.chunkSizes.size();
     const uint64_t first =
         span.start > span.base ? (span.start - span.base) / std::max<uint32_t>(header.chunkLength, 1) : 0;
     if (first >= count) // the range starts after this member
-        return measureTableMember(source, offset, header, settings.poll, size, end);
+        return measureTableMember(source, offset, header, settings.poll, buffers, size, end);
     uint64_t dataEnd = 0;
     Status s = chunkDataEnd(source, offset, header, dataEnd);
     if (!s.ok())
@@ -51,7 +51,9 @@ Status extractFromTable(ByteSource &source, uint64_t offset, const MemberHeader 
     uint64_t position = offset + header.headerSize;
     for (size_t i = 0; i < first; ++i)
         position += header.chunkSizes[i];
-    std::vector<uint8_t> in(kMaxChunkCompressedSize + 2), out(header.chunkLength);
+    std::vector<uint8_t> &in = buffers.in, &out = buffers.out;
+    in.resize(kMaxChunkCompressedSize + 2);
+    out.resize(header.chunkLength);
     ChunkResult result;
     for (size_t i = first; i < count; ++i) {
         const uint64_t chunkStart = span.base + uint64_t(i) * header.chunkLength;
@@ -61,8 +63,8 @@ Status extractFromTable(ByteSource &source, uint64_t offset, const MemberHeader 
         }
         s = readExactly(source, position, in.data(), header.chunkSizes[i]);
         if (s.ok())
-            s = inflater.inflateChunk(header, i, in.data(), header.chunkSizes[i], settings.libdeflate, out.data(),
-                                      result);
+            s = buffers.chunk.inflateChunk(header, i, in.data(), header.chunkSizes[i], settings.libdeflate, out.data(),
+                                           result);
         if (!s.ok())
             return s;
         position += header.chunkSizes[i];
@@ -72,7 +74,7 @@ Status extractFromTable(ByteSource &source, uint64_t offset, const MemberHeader 
             return s;
     }
     size = uint64_t(count - 1) * header.chunkLength + result.produced;
-    return endTableMember(source, dataEnd, result.endedStream, size, std::nullopt, settings.poll, end);
+    return endTableMember(source, dataEnd, result.endedStream, size, std::nullopt, settings.poll, buffers, end);
 }
 
 } // namespace
@@ -84,18 +86,19 @@ Status extractRange(ByteSource &file, uint64_t start, uint64_t length, ByteSink 
         return {};
     const uint64_t max = std::numeric_limits<uint64_t>::max();
     Span span{0, start, length > max - start ? max : start + length};
-    ChunkInflater inflater;
+    MemberBuffers buffers;
     return forEachMember(
         source, settings.poll, [&](uint64_t offset, const MemberHeader &header, uint64_t &end, bool &more) {
             uint64_t size = 0;
             bool done = false;
             Status s;
             if (header.hasTable) {
-                s = extractFromTable(source, offset, header, span, sink, settings, inflater, size, end, done);
+                s = extractFromTable(source, offset, header, span, sink, settings, buffers, size, end, done);
             } else {
                 RangeSink ranged(sink, span.start > span.base ? span.start - span.base : 0);
                 StreamResult stream;
-                s = readPlainMember(source, offset, header, &ranged, span.stop - span.base, settings.poll, stream, end);
+                s = readPlainMember(source, offset, header, &ranged, span.stop - span.base, settings.poll, buffers,
+                                    stream, end);
                 size = stream.size;
                 done = stream.stopped;
             }

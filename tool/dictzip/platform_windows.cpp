@@ -1,5 +1,5 @@
 #include "platform.h"
-#include "stopevent.h"
+#include "frontend.h"
 
 #ifndef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601 // Windows 7: GetActiveProcessorCount, SetFileInformationByHandle
@@ -366,7 +366,7 @@ void installInterruptHandlers()
     // A process started in a new process group has Ctrl+C switched off; switch it back on.
     SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
-    stopEvent = CreateEventW(nullptr, TRUE, FALSE, stopEventName(GetCurrentProcessId()).c_str());
+    stopEvent = CreateEventW(nullptr, TRUE, FALSE, frontend::stopEventName(GetCurrentProcessId()).c_str());
 }
 
 int pendingInterrupt()

@@ -5,6 +5,8 @@
 #include "format.h"
 #include "io.h"
 
+#include <vector>
+
 #include <zlib.h>
 
 struct libdeflate_decompressor;
@@ -71,11 +73,20 @@ struct StreamResult {
     bool stopped = false; // stopped early, at `stopAfter` bytes of output
 };
 
-// Inflates a deflate stream from `position` to its end, or until `stopAfter`
-// bytes are out. With `outputAllowed` false the stream must hold empty blocks
-// only (a table member's tail). `sink` may be null.
-Status inflateStream(ByteSource &source, uint64_t position, ByteSink *sink, bool outputAllowed, uint64_t stopAfter,
-                     const Poll &poll, StreamResult &result);
+// Whole deflate streams, one after another, with one zlib state and one pair of
+// buffers: reading many small members allocates nothing per member.
+class StreamInflater {
+public:
+    // Inflates a deflate stream from `position` to its end, or until `stopAfter`
+    // bytes are out. With `outputAllowed` false the stream must hold empty blocks
+    // only (a table member's tail). `sink` may be null.
+    Status inflate(ByteSource &source, uint64_t position, ByteSink *sink, bool outputAllowed, uint64_t stopAfter,
+                   const Poll &poll, StreamResult &result);
+
+private:
+    ZlibInflate zlib_;
+    std::vector<uint8_t> in_, out_;
+};
 
 // Whether chunks can be inflated with libdeflate in this build.
 bool haveLibdeflate();

@@ -2,21 +2,12 @@
 // The outcome of an operation: success, or the kind of failure and one line
 // that says what went wrong. Nothing in the tool throws; every step returns one.
 
+#include "frontend.h"
+
 #include <string>
 #include <utility>
 
 namespace dz {
-
-// Kinds of failure; each has its own exit code so scripts can tell them apart.
-enum class Failure : int {
-    None = 0,
-    Usage = 1,         // bad options or arguments
-    Input = 2,         // missing, non-regular, unreadable or changing input
-    Corrupt = 3,       // not gzip, or a bad header, table, chunk, CRC or size
-    Output = 4,        // output exists, cannot be created, or writing it failed
-    Memory = 5,        // out of memory, or zlib could not set up a stream
-    Interrupted = 128, // SIGINT or SIGTERM; the exit code is 128 + signal
-};
 
 class [[nodiscard]] Status {
 public:

@@ -16,8 +16,9 @@
 //
 // Numbers are little-endian; XLEN = LEN + 4 = 10 + 2 * CHCNT. Every chunk holds
 // CHLEN bytes of input (the last one may be shorter), deflated on its own and
-// ended with a full flush, so it inflates without the others. `03 00` is an
-// empty final block; it is not counted in the table. Since XLEN is 16 bits, a
+// ended on a byte boundary by an empty stored block (00 00 FF FF, what a full
+// flush writes), with no final block, so it inflates without the others. `03 00`
+// is an empty final block; it is not counted in the table. Since XLEN is 16 bits, a
 // member holds at most 32,762 chunks: longer inputs continue in further
 // members, which plain gzip readers simply concatenate.
 

@@ -10,6 +10,14 @@
 
 namespace dz {
 
+// What reading member after member reuses, kept for a whole file, so that many
+// small members cost no allocations each.
+struct MemberBuffers {
+    StreamInflater stream; // members without a table, and unusual tails
+    ChunkInflater chunk;   // single chunks: a member's last, or those of a range
+    std::vector<uint8_t> in, out;
+};
+
 // Calls `visit` for each member from the start of the file; it gives the
 // member's end, or sets `more` false to stop there. An empty file is not gzip.
 // `poll` is asked before each member, so that many small members stop too.
@@ -24,15 +32,16 @@ Status chunkDataEnd(ByteSource &source, uint64_t memberOffset, const MemberHeade
 // the chunk carried it, then the trailer) and checks the member's size, and
 // its CRC-32 when given. `end` is where the next member starts.
 Status endTableMember(ByteSource &source, uint64_t dataEnd, bool endedStream, uint64_t size,
-                      std::optional<uint32_t> crc, const Poll &poll, uint64_t &end);
+                      std::optional<uint32_t> crc, const Poll &poll, MemberBuffers &buffers, uint64_t &end);
 
 // A table member's uncompressed size and end, found by inflating its last chunk only.
 Status measureTableMember(ByteSource &source, uint64_t memberOffset, const MemberHeader &header, const Poll &poll,
-                          uint64_t &size, uint64_t &end);
+                          MemberBuffers &buffers, uint64_t &size, uint64_t &end);
 
 // Inflates a member without a table and checks its trailer, unless it stops
 // early at `stopAfter` bytes of output (stream.stopped); `sink` may be null.
 Status readPlainMember(ByteSource &source, uint64_t memberOffset, const MemberHeader &header, ByteSink *sink,
-                       uint64_t stopAfter, const Poll &poll, StreamResult &stream, uint64_t &end);
+                       uint64_t stopAfter, const Poll &poll, MemberBuffers &buffers, StreamResult &stream,
+                       uint64_t &end);
 
 } // namespace dz

@@ -94,15 +94,17 @@ Status ChunkInflater::inflateChunk(const MemberHeader &header, size_t index, uin
     return s.ok() ? s : s.within("chunk " + std::to_string(index));
 }
 
-Status inflateStream(ByteSource &source, uint64_t position, ByteSink *sink, bool outputAllowed, uint64_t stopAfter,
-                     const Poll &poll, StreamResult &result)
+Status StreamInflater::inflate(ByteSource &source, uint64_t position, ByteSink *sink, bool outputAllowed,
+                               uint64_t stopAfter, const Poll &poll, StreamResult &result)
 {
     result = StreamResult{};
-    ZlibInflate zlib;
-    if (!zlib.ready())
+    z_stream &z = zlib_.stream;
+    if (!zlib_.ready() || inflateReset(&z) != Z_OK)
         return Status::memory();
-    z_stream &z = zlib.stream;
-    std::vector<uint8_t> in(kStreamBuffer), out(kStreamBuffer);
+    z.avail_in = 0; // what the last stream left unread is not this one's
+    in_.resize(kStreamBuffer);
+    out_.resize(kStreamBuffer);
+    std::vector<uint8_t> &in = in_, &out = out_;
     uint64_t readPosition = position;
     for (;;) {
         if (z.avail_in == 0) {

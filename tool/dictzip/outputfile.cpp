@@ -1,5 +1,7 @@
 #include "outputfile.h"
 
+#include "frontend.h"
+
 namespace dz {
 
 Status OutputFile::create(bool force)
@@ -15,7 +17,7 @@ Status OutputFile::create(bool force)
         if (info.directory)
             return Status::output(path_ + " is a directory");
         for (int attempt = 0; backup_.empty(); ++attempt) {
-            std::string candidate = path_ + ".dictzip-old-" + std::to_string(platform::processId());
+            std::string candidate = path_ + frontend::kAsideMark + std::to_string(platform::processId());
             if (attempt)
                 candidate += "-" + std::to_string(attempt);
             error = platform::renameNoReplace(path_, candidate);

@@ -1,10 +1,12 @@
 #include "modes.h"
 
 #include "compressor.h"
+#include "frontend.h"
 #include "outputfile.h"
 #include "platform.h"
 #include "reader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -71,7 +73,7 @@ private:
         if (now - lastReport_ < std::chrono::milliseconds(100))
             return;
         lastReport_ = now;
-        std::fprintf(stderr, "progress %llu %llu\n", static_cast<unsigned long long>(read_),
+        std::fprintf(stderr, "%s%llu %llu\n", frontend::kProgressPrefix, static_cast<unsigned long long>(read_),
                      static_cast<unsigned long long>(info_.size));
     }
 
@@ -153,7 +155,8 @@ Status compressFile(const Options &options, const std::string &path, InputFile &
                              " bytes, and dictionary readers read only the first (--multi-member writes it anyway)");
     // gzip's MTIME is unsigned 32-bit seconds, 0 for none.
     const int64_t modified = input.info().modified;
-    const bool storable = modified >= 0 && modified <= int64_t(UINT32_MAX);
+    const int64_t stored = options.latestTime ? std::min(modified, *options.latestTime) : modified;
+    const bool storable = options.noName || (stored >= 0 && stored <= int64_t(UINT32_MAX));
     Status s = output.create(options.force);
     if (!s.ok())
         return s;
@@ -161,8 +164,9 @@ Status compressFile(const Options &options, const std::string &path, InputFile &
     CompressSettings settings;
     settings.chunkLength = options.chunkLength;
     settings.threads = options.threads;
-    settings.mtime = storable ? static_cast<uint32_t>(modified) : 0;
-    settings.name = platform::baseName(path);
+    settings.level = options.level;
+    settings.mtime = storable && !options.noName ? static_cast<uint32_t>(stored) : 0;
+    settings.name = options.noName ? std::string() : platform::baseName(path);
     settings.poll = interruptStatus;
     s = compress(input, input.size(), target, settings);
     if (!s.ok())
@@ -198,7 +202,7 @@ Status decompressFile(const Options &options, const std::string &path, InputFile
     if (!s.ok())
         return s;
     return finish(output, input, options, path,
-                  summary.first.mtime ? std::optional<int64_t>(summary.first.mtime) : std::nullopt);
+                  summary.first.mtime && !options.noName ? std::optional<int64_t>(summary.first.mtime) : std::nullopt);
 }
 
 // Files past one member are read whole only by gzip and by us.

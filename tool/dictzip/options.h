@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,10 @@ struct Options {
     uint64_t size = std::numeric_limits<uint64_t>::max();
     unsigned threads = 0; // after parsing, one per core unless given
     uint32_t chunkLength = kDefaultChunkLength;
-    bool multiMember = false; // allow files longer than one member holds
+    int level = 0;                     // 0: zlib's best, byte for byte as Debian's dictzip
+    bool noName = false;               // neither the name nor the time in the header
+    std::optional<int64_t> latestTime; // SOURCE_DATE_EPOCH: no later time is stored
+    bool multiMember = false;          // allow files longer than one member holds
     bool help = false;
     bool version = false;
     std::vector<std::string> files;
