@@ -151,16 +151,16 @@ private slots:
         const QStringList paths{makeFile("1.dsl", 4), makeFile("2.dsl", 4), makeFile("3.dsl", 4)};
         QFile hold(paths[1] + ".hold");
         QVERIFY(hold.open(QIODevice::WriteOnly));
+        auto *bar = child<QProgressBar>(*window, "progressBar");
         bool seen = false, paintedEarly = false;
+        int early = 0, value = 0;
         OnPaint painted;
         painted.paint = [&] {
             if (list()->topLevelItemCount() == 2 && !seen)
-                seen = true, paintedEarly = row(1)->text(3).isEmpty();
+                seen = true, paintedEarly = row(1)->text(3).isEmpty(), early = bar->value();
         };
         list()->viewport()->installEventFilter(&painted);
-        auto *bar = child<QProgressBar>(*window, "progressBar");
         QString shown;
-        int value = 0;
         // Held with 3/4 of the second file read.
         During untick([&] { return polled(1) && row(1)->text(3) == "4"; },
                       [&] {
@@ -180,7 +180,8 @@ private slots:
         QVERIFY(paintedEarly);
         QVERIFY(untick.fired);
         QCOMPARE(shown, "[2/3] processing " + paths[1] + "...");
-        // Past the first file and into the second, not from the bar's start.
+        // One file of three done at the second's start; then into the second, not from the bar's start.
+        QCOMPARE(early * 3, bar->maximum());
         QVERIFY2(value > bar->maximum() / 2 && value < bar->maximum() * 2 / 3, qPrintable(QString::number(value)));
         QCOMPARE(toolRuns(),
                  QStringList({"--progress\t-k\t-f\t" + paths[0], "--progress\t-k\t-f\t" + paths[1],
