@@ -36,8 +36,7 @@ class TestBatchRun : public QObject
     {
         return writeInput(dir->filePath(name), size, fake);
     }
-    // The fake compressor's runs, each its arguments joined by tabs, version probes and the
-    // progress lines every run asks for left out.
+    // The fake compressor's runs, arguments joined by tabs, without version probes or "--progress".
     QStringList toolRuns() const
     {
         QFile log(dir->filePath("runs.log"));
@@ -59,7 +58,6 @@ class TestBatchRun : public QObject
     QColor colour(int i, int column) const { return row(i)->data(column, Qt::ForegroundRole).value<QColor>(); }
     QString info() const { return child<QLabel>(*window, "lInfo")->text(); }
     void click(const char *name) { QTest::mouseClick(child(*window, name), Qt::LeftButton); }
-    bool toolIdle() const { return window->findChild<DictZip *>()->waitForFinished(0); }
     void checkIdle(const QString &text)
     {
         QVERIFY2(info().startsWith(text), qPrintable(info()));
@@ -134,12 +132,11 @@ private slots:
                                                                                     {6, 1, QColor(Qt::darkRed)},
                                                                                     {6, 4, none},
                                                                                     {1, 1, none}}) {
-            if (!light.isValid() || base == Qt::white) {
+            if (!light.isValid() || base == Qt::white)
                 QCOMPARE(row(i)->data(column, Qt::ForegroundRole), light);
-                continue;
-            }
-            QCOMPARE(colour(i, column).hslHue(), light.value<QColor>().hslHue());
-            QVERIFY(ResultList::contrast(colour(i, column), base) >= 4.5);
+            else
+                QVERIFY(colour(i, column).hslHue() == light.value<QColor>().hslHue()
+                        && ResultList::contrast(colour(i, column), base) >= 4.5);
         }
     }
 
@@ -176,8 +173,8 @@ private slots:
         auto *about = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
         QVERIFY(about && about->isVisible());
         // The edition and the version each in its place; the compressor's text up to its zero byte.
-        QVERIFY(about->informativeText().contains("edition<br>version " LEXPACK_VERSION "<br>"));
-        QVERIFY(about->informativeText().endsWith("<br><br>dictzip 1 (Lexpack)\n"));
+        QVERIFY(about->informativeText().contains("edition<br>version " LEXPACK_VERSION "<br>")
+                && about->informativeText().endsWith("<br><br>dictzip 1 (Lexpack)\n"));
         QVERIFY(paintedEarly);
         QVERIFY(untick.fired);
         QCOMPARE(shown, "[2/3] processing " + paths[1] + "...");
@@ -185,7 +182,6 @@ private slots:
         QCOMPARE(early * 3, bar->maximum());
         QVERIFY2(value > bar->maximum() / 2 && value < bar->maximum() * 2 / 3, qPrintable(QString::number(value)));
         QCOMPARE(toolRuns(), QStringList({"-k\t-f\t" + paths[0], "-k\t-f\t" + paths[1], "-f\t" + paths[2]}));
-        QVERIFY(QFile::exists(paths[1]) && !QFile::exists(paths[2]));
     }
 
     void cancel_data()
@@ -243,7 +239,7 @@ private slots:
         }
 
         QVERIFY(cancel.fired);
-        QVERIFY(toolIdle());
+        QVERIFY(window->findChild<DictZip *>()->waitForFinished(0)); // the tool is idle
         QCOMPARE(toolRuns().size(), target + 1);
         QCOMPARE(column(1), QStringList(target, "done") << status);
         QCOMPARE(colour(target, 1), QColor(status == "done" ? Qt::darkGreen : Qt::darkRed));

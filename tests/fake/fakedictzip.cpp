@@ -1,8 +1,7 @@
-// A stand-in for our dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
-// says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr with dictzip's hint),
-// in four steps, each after a progress line if asked, waits while "<input>.hold" exists,
-// removes the input unless -k, and its partial output on SIGTERM (exit 143). Its version
-// text goes on after a zero byte. FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
+// A stand-in for our dictzip: writes the output dictzip would, grown in four steps as "<input>.fake" says (exit,
+// sleep_ms, bytes, crash, ignore_term, say: printed on stderr with dictzip's hint), each after a progress line if
+// asked, waits while "<input>.hold" exists, removes the input unless -k, and its partial output on SIGTERM (exit
+// 143). Its version text goes on after a zero byte. FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
 
 #include <chrono>
 #include <csignal>
@@ -48,13 +47,12 @@ int main(int argc, char **argv)
     output = decompress && dz ? input.substr(0, input.size() - 3) : input + ".dz";
     std::signal(
         SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) { unlink(output.c_str()), _exit(143); });
-    const long long bytes = setting("bytes") >= 0 ? setting("bytes") : (long long)info.st_size;
+    const long long size = info.st_size, bytes = setting("bytes") >= 0 ? setting("bytes") : size;
     const long long steps = 4;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
     for (long long step = 1; file && step <= steps; ++step) {
         if (progress)
-            std::fprintf(stderr, "progress %lld %lld\n", (long long)info.st_size * (step - 1) / steps,
-                         (long long)info.st_size);
+            std::fprintf(stderr, "progress %lld %lld\n", size * (step - 1) / steps, size);
         std::this_thread::sleep_for(std::chrono::milliseconds(setting("sleep_ms") / steps));
         if (ftruncate(fileno(file), bytes * step / steps) != 0)
             return 3;

@@ -17,19 +17,12 @@
 
 namespace {
 
-// Every text a language change re-applies: title, buttons with shortcuts, labels, header.
+// Texts a language change re-applies (title, a button, a label, a header) and the File header it leaves.
 QStringList texts(const MainForm &window)
 {
-    QStringList all{window.windowTitle()};
-    for (const char *name : {"pbOpenFile", "cbKeepFiles", "pbAbout", "pbExit", "pbCancel"}) {
-        auto *button = child<QAbstractButton>(window, name);
-        all << button->text() << button->shortcut().toString();
-    }
-    all << child<QLabel>(window, "lHelp")->text() << child<QLabel>(window, "lInfo")->text();
     QTreeWidgetItem *header = child<QTreeWidget>(window, "tvResult")->headerItem();
-    for (int column = 0; column < header->columnCount(); ++column)
-        all << header->text(column);
-    return all;
+    return {window.windowTitle(), child<QAbstractButton>(window, "pbOpenFile")->text(),
+            child<QLabel>(window, "lInfo")->text(), header->text(0), header->text(1)};
 }
 
 } // namespace
@@ -63,8 +56,7 @@ private slots:
         installTranslations(QStringLiteral(LEXPACK_TRANSLATIONS), catalogues.get());
         QCoreApplication::processEvents(); // the language change is posted
         QStringList shown = texts(window);
-        QCOMPARE(shown.at(13), QStringLiteral("File"));
-        shown = QStringList{shown.at(0), shown.at(1), shown.at(12), shown.at(14)};
+        QCOMPARE(shown.takeAt(3), QStringLiteral("File"));
         During answer([] { return QApplication::activeModalWidget() != nullptr; },
                       [&] {
                           QWidget *dialog = QApplication::activeModalWidget();
@@ -77,7 +69,7 @@ private slots:
         QLocale::setDefault(QLocale::c());
         catalogues.reset();
         QCoreApplication::processEvents();
-        QCOMPARE(texts(window).mid(0, 12), english.mid(0, 12));
+        QCOMPARE(texts(window), english);
     }
 
     // Typed into Qt's own dialog under the DSL filter, all three names reach the batch.
