@@ -46,8 +46,7 @@ open_typed() {
     done
 }
 
-# A batch in ~/dictionaries: the .dz it replaces goes to the Trash with its old
-# content, and a damaged file fails with its reason, which the picture shows under the list.
+# A batch in ~/dictionaries: the replaced .dz goes to the Trash; a damaged file fails with its reason (pictured).
 dicts="$home/dictionaries"
 make_dsl "$dicts/en-fr.dsl" 300000
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"

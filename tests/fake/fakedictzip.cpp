@@ -1,7 +1,7 @@
 // A stand-in for our dictzip: writes the output dictzip would, grown in four steps as "<input>.fake" says (exit,
 // sleep_ms, bytes, crash, ignore_term, say: printed on stderr with dictzip's hint), each after a progress line if
 // asked, waits while "<input>.hold" exists, removes the input unless -k, and its partial output on SIGTERM (exit
-// 143). Its version text goes on after a zero byte. FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
+// 143). Its version text goes on after a zero byte. FAKEDICTZIP_LOG gets each other run's arguments, joined by tabs.
 
 #include <chrono>
 #include <csignal>
@@ -28,10 +28,10 @@ int main(int argc, char **argv)
         keep |= arg == "-k", decompress |= arg == "-d", progress |= arg == "--progress";
         input = arg[0] != '-' ? arg : input;
     }
-    if (const char *log = std::getenv("FAKEDICTZIP_LOG"))
-        std::ofstream(log, std::ios::app) << line << '\n';
     if (line == "-V")
         return std::printf("dictzip 1 (Lexpack)\n%cafter", 0) < 0;
+    if (const char *log = std::getenv("FAKEDICTZIP_LOG"))
+        std::ofstream(log, std::ios::app) << line << '\n';
 
     std::map<std::string, std::string> text = {{"bytes", "-1"}};
     std::ifstream sidecar(input + ".fake");
