@@ -31,8 +31,7 @@ inline QString writeInput(const QString &path, qint64 size, const QByteArray &fa
     return path;
 }
 
-// Drags and drops `urls` straight on the handlers (QApplication would hide a handler that
-// fails to refuse); tells whether the drag was accepted.
+// Drags and drops `urls` straight on the handlers (QApplication would hide one failing to refuse); true if accepted.
 inline bool dragAndDrop(QWidget &window, const QList<QUrl> &urls)
 {
     QMimeData data;

@@ -27,7 +27,8 @@ public:
     explicit MainForm(QWidget *parent = nullptr);
     ~MainForm() override;
 
-    // Runs one batch over `paths` and returns when it has ended (see batchrun.cpp).
+    // Runs one batch over `paths` and returns when it has ended (see batchrun.cpp); does
+    // nothing while another batch runs.
     void processFiles(const QStringList &paths);
 
 protected:

@@ -3,7 +3,7 @@
 # typed into the open dialog, Enter, then the files on disk are checked. SCREENSHOT gets a
 # picture of the window after a batch.   usage: window_e2e.sh BINDIR WORKDIR [SCREENSHOT]
 set -uo pipefail
-. "$(dirname "$0")/lib.sh" "$1" "$2" xdotool import convert gzip cmp pgrep
+. "$(dirname "$0")/lib.sh" "$1" "$2" xdotool import gzip cmp
 screenshot=${3:-}
 # The program's home, in a neutral place: rows and the picture show ~/dictionaries paths.
 home_root=$(mktemp -d /tmp/lexpack.XXXXXX) && home="$home_root/home/reader" || exit 1
@@ -46,40 +46,12 @@ open_typed() {
     done
 }
 
-# A batch in ~/dictionaries: the .dz it replaces goes to the Trash with its old
-# content, the bar moves within the large file, and a damaged file fails with its reason,
-# which the picture shows under the list.
+# A batch in ~/dictionaries: the replaced .dz goes to the Trash; a damaged file fails with its reason (pictured).
 dicts="$home/dictionaries"
-make_dsl part.dsl 300000 && cat part.dsl part.dsl part.dsl part.dsl part.dsl > "$dicts/en-fr.dsl"
+make_dsl "$dicts/en-fr.dsl" 300000
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
 head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz"
 open_typed "$app_home/dictionaries/" '"en-fr.dsl" "damaged.dsl.dz" '
-
-# The filled share of the bar in a picture of the window, in percent: in the bottom strip,
-# the row with the longest run of blue chunk and white groove.
-bar_fill() {
-    convert "$1" -gravity South -crop 0x40+0+0 +repage txt:- | awk -F'[ ,:()]+' '
-        NR > 1 { blue[$1, $2] = $5 > $3 + 60 && $5 > 150; white[$1, $2] = $3 >= 248 && $4 >= 248 && $5 >= 248
-                 if ($1 > w) w = $1; if ($2 > h) h = $2 }
-        END { for (y = 0; y <= h; y++) {
-                  for (x = 0; x <= w && !blue[x, y]; x++);
-                  for (b = 0; blue[x, y]; x++) b++
-                  for (skip = 0; skip < 3 && !white[x, y]; skip++) x++
-                  for (g = 0; white[x, y]; x++) g++
-                  if (b > 0 && b + g > span) { span = b + g; fill = 100 * b / span }
-              }
-              printf "%d\n", fill }'
-}
-# Midway through en-fr.dsl the compressor is held, and the bar must stand above 0 and below
-# one file's worth (half the bar for two files).
-grown() { [ "$(stat -c %s "$dicts/en-fr.dsl.dz" 2>/dev/null || echo 0)" -gt 3000000 ]; }
-wait_for 60 grown || fail "en-fr.dsl.dz did not grow"
-tool_pid=$(pgrep -P "$app_pid" -x dictzip) || fail "the compressor ended before it could be held midway"
-kill -STOP "$tool_pid"; fill=0
-bar_midway() { import -window "$window" "$work/bar.png" && fill=$(bar_fill "$work/bar.png") && [ "$fill" -gt 0 ] && [ "$fill" -lt 48 ]; }
-wait_for 10 bar_midway; midway=$?
-kill -CONT "$tool_pid"
-[ "$midway" -eq 0 ] || fail "midway through en-fr.dsl the bar stood at $fill%, not between 0 and one file's worth"
 
 wait_for 60 same_as "$dicts/en-fr.dsl.dz" "$dicts/en-fr.dsl" || fail "en-fr.dsl.dz did not replace the old one"
 echo "an older en-fr.dsl.dz" | cmp -s - "$home/.local/share/Trash/files/en-fr.dsl.dz" ||
@@ -87,28 +59,11 @@ echo "an older en-fr.dsl.dz" | cmp -s - "$home/.local/share/Trash/files/en-fr.ds
 sleep 1 # the failed row and its reason painted for the picture
 [ -z "$screenshot" ] || import -window "$window" "$screenshot" || fail "could not take a screenshot"
 
-# Typed names that the filter hides are processed as well as the one it shows (typed in
-# the dialog's folder, where the filter decides what its list shows).
-mkdir -p "$work/typed"
-for name in a.dict b.dsl c.txt; do make_dsl "$work/typed/$name" 100; done
-open_typed "$work/typed/" '"a.dict" "b.dsl" "c.txt" '
-for name in a.dict b.dsl c.txt; do
-    wait_for 30 same_as "$work/typed/$name.dz" "$work/typed/$name" || fail "the typed name $name was not processed"
-done
-
-# About opened while the first of three files runs: the batch goes on to its end under it.
-make_dsl "$work/about1.dsl" 600000
-make_dsl "$work/about2.dsl" 100 && make_dsl "$work/about3.dsl" 100
-open_typed "\"$work/about1.dsl\" \"$work/about2.dsl\" \"$work/about3.dsl\" "
-wait_for 30 test -e "$work/about1.dsl.dz" || fail "the batch under About did not start"
+# F1 opens About.
 focus "$window"
 xdotool key --window "$window" F1
 about=$(timeout 20 xdotool search --sync --onlyvisible --name '^About Lexpack$' | head -n1)
-[ -n "$about" ] || fail "About did not open during the batch"
-for i in 1 2 3; do
-    wait_for 30 same_as "$work/about$i.dsl.dz" "$work/about$i.dsl" || fail "about$i.dsl was not processed while About was open"
-done
-xdotool search --onlyvisible --name '^About Lexpack$' >/dev/null || fail "About closed before the batch ended"
+[ -n "$about" ] || fail "F1 did not open About"
 focus "$about"
 xdotool key --window "$about" Escape
 

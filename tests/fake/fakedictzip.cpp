@@ -1,7 +1,7 @@
-// A stand-in for dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
-// says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr), in four steps, waits
-// while "<input>.hold" exists, removes the input unless -k, and its partial output on
-// SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
+// A stand-in for our dictzip: writes the output dictzip would, grown in four steps as "<input>.fake" says (exit,
+// sleep_ms, bytes, crash, ignore_term, say: printed on stderr with dictzip's hint), each after a progress line if
+// asked, waits while "<input>.hold" exists, removes the input unless -k, and its partial output on SIGTERM (exit
+// 143). Its version text goes on after a zero byte. FAKEDICTZIP_LOG gets each other run's arguments, joined by tabs.
 
 #include <chrono>
 #include <csignal>
@@ -20,18 +20,18 @@ static std::string output;
 
 int main(int argc, char **argv)
 {
-    bool keep = false, decompress = false;
+    bool keep = false, decompress = false, progress = false;
     std::string input, line;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         line += (i > 1 ? "\t" : "") + arg;
-        keep |= arg == "-k", decompress |= arg == "-d";
+        keep |= arg == "-k", decompress |= arg == "-d", progress |= arg == "--progress";
         input = arg[0] != '-' ? arg : input;
     }
+    if (line == "-V")
+        return std::printf("dictzip 1 (Lexpack)\n%cafter", 0) < 0;
     if (const char *log = std::getenv("FAKEDICTZIP_LOG"))
         std::ofstream(log, std::ios::app) << line << '\n';
-    if (line == "-V")
-        return std::puts("fake 1") < 0;
 
     std::map<std::string, std::string> text = {{"bytes", "-1"}};
     std::ifstream sidecar(input + ".fake");
@@ -47,10 +47,12 @@ int main(int argc, char **argv)
     output = decompress && dz ? input.substr(0, input.size() - 3) : input + ".dz";
     std::signal(
         SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) { unlink(output.c_str()), _exit(143); });
-    const long long bytes = setting("bytes") >= 0 ? setting("bytes") : (long long)info.st_size;
+    const long long size = info.st_size, bytes = setting("bytes") >= 0 ? setting("bytes") : size;
     const long long steps = 4;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
     for (long long step = 1; file && step <= steps; ++step) {
+        if (progress)
+            std::fprintf(stderr, "progress %lld %lld\n", size * (step - 1) / steps, size);
         std::this_thread::sleep_for(std::chrono::milliseconds(setting("sleep_ms") / steps));
         if (ftruncate(fileno(file), bytes * step / steps) != 0)
             return 3;
@@ -59,7 +61,7 @@ int main(int argc, char **argv)
         return 3;
     for (int waited = 0; access((input + ".hold").c_str(), F_OK) == 0 && waited < 3000; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::fputs(text["say"].empty() ? "" : (text["say"] + "\n").c_str(), stderr);
+    std::fputs(text["say"].empty() ? "" : (text["say"] + "\nTry 'dictzip -h' for help.\n").c_str(), stderr);
     if (setting("crash"))
         std::abort();
     if (setting("exit") == 0 && !keep)

@@ -89,6 +89,17 @@ private slots:
         QCOMPARE(runner.exitCode(), killed ? -1 : 143);
         QVERIFY(pumps > 0 || !killed);
     }
+
+    // Our compressor is known by its version text and tells how far it has read.
+    void ownCompressor()
+    {
+        DictZip runner;
+        runner.toolPath = QStringLiteral(OWN_DICTZIP);
+        runner.probeVersion();
+        runner.start(writeInput(work.filePath("own.txt"), 100000), true);
+        QVERIFY(runner.tellsProgress() && runner.waitForFinished(30000) && runner.exitCode() == 0);
+        QVERIFY(runner.progress() > 0);
+    }
 };
 
 QTEST_MAIN(TestDictZip)
