@@ -23,6 +23,10 @@ extern const char kHelp[] =
     "  -e, --size SIZE       with -s: write at most SIZE bytes (cut at the end)\n"
     "  -f, --force           replace an existing output file\n"
     "  -k, --keep            keep the input file\n"
+    "      --replaced-to PATH\n"
+    "                        with -f and one file: move a file that the output\n"
+    "                        replaces to PATH, which must not exist, and leave it\n"
+    "                        there once the output is complete\n"
     "  -j, --threads N       work with N threads (default: one per core)\n"
     "      --chunk-length N  bytes of input per chunk, 1 to 58315 (default 58315)\n"
     "      --progress        tell how far each input is read, in lines \"progress\n"
@@ -101,6 +105,8 @@ Status parseOptions(int argc, char **argv, Options &options)
             options.keep = true;
         else if (name == "progress")
             options.progress = true;
+        else if (name == "replaced-to")
+            options.replacedTo = value;
         else if (name == "multi-member")
             options.multiMember = true;
         else if (name == "V" || name == "version")
@@ -128,7 +134,7 @@ Status parseOptions(int argc, char **argv, Options &options)
     };
     auto takesValue = [](const std::string &name) {
         return name == "s" || name == "start" || name == "e" || name == "size" || name == "j" || name == "threads" ||
-               name == "chunk-length";
+               name == "chunk-length" || name == "replaced-to";
     };
 
     for (int i = 1; i < argc; ++i) {
@@ -191,6 +197,8 @@ Status parseOptions(int argc, char **argv, Options &options)
         return Status::usage("-c writes decompressed data only; add -d");
     if (options.files.empty())
         return Status::usage("no file given");
+    if (!options.replacedTo.empty() && options.files.size() > 1)
+        return Status::usage("--replaced-to takes one file");
     if (options.threads == 0)
         options.threads = platform::processorCount();
     return {};
