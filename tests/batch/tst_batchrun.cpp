@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +30,7 @@ class TestBatchRun : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir home; // GLib reads HOME and XDG_DATA_HOME once, so one for the whole run
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<MainForm> window;
 
@@ -66,15 +68,19 @@ class TestBatchRun : public QObject
     }
 
 private slots:
+    void initTestCase()
+    {
+        qputenv("HOME", home.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
+    }
     void init()
     {
         dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
+        QVERIFY(dir->isValid() && QDir::setCurrent(dir->path()));
         qputenv("FAKEDICTZIP_LOG", dir->filePath("runs.log").toLocal8Bit());
-        // The Trash in the test's folder; anything Qt puts in the current folder lands there too.
-        qputenv("HOME", dir->path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", dir->filePath("data").toLocal8Bit());
-        QVERIFY(QDir().mkpath(dir->filePath("data")) && QDir::setCurrent(dir->path()));
+        qunsetenv("FAKEDICTZIP_MARK");
+        QDir(home.filePath("data/Trash")).removeRecursively();
+        QFile::remove(home.filePath("data/Trash"));
         window = std::make_unique<MainForm>();
     }
     void cleanup()
@@ -249,37 +255,103 @@ private slots:
         QCOMPARE(column(1), QStringList{"done"});
     }
 
+    // Runs a freedesktop.org Trash tool; its lines about this test's files.
+    QStringList trashTool(const QString &program, const QStringList &arguments, const QByteArray &input = {})
+    {
+        QProcess tool;
+        tool.start(program, arguments);
+        tool.write(input);
+        tool.closeWriteChannel();
+        if (!tool.waitForFinished(20000))
+            qFatal("%s did not end", qPrintable(program));
+        return QString(tool.readAll()).split('\n').filter(dir->path());
+    }
+    // What is at `path`: a link and its target, or a file and its size.
+    static QString entry(const QString &path)
+    {
+        const QFileInfo info(path);
+        return info.isSymLink() ? "link to " + info.symLinkTarget() : QString::number(info.size());
+    }
+
     void replace_data()
     {
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("tool"); // the fake, the fake as our own compressor, the real one or none
+        QTest::addColumn<QString>("name"); // a trailing slash makes a folder
         QTest::addColumn<QByteArray>("fake");
         QTest::addColumn<QString>("status");
-        QTest::newRow("decompress over an edited file") << "a.dsl.dz" << QByteArray() << "done";
-        QTest::newRow("no Trash: nothing runs") << "c.dsl" << QByteArray() << "failed (-1)";
-        QTest::newRow("killed: no partial output")
-            << "d.dsl.dz" << QByteArray("sleep_ms=30000\nignore_term=1") << "cancelled";
+        const QByteArray slow = "sleep_ms=30000\nignore_term=1";
+        // The previous file in the Trash, to come back under its own name.
+        QTest::newRow("decompress over an edited file") << "fake"
+                                                        << "a.dsl.dz" << QByteArray() << "done";
+        QTest::newRow("ours, over a link to a folder") << "real"
+                                                       << "l.dsl" << QByteArray() << "done";
+        QTest::newRow("a file that appeared as the run began") << "own"
+                                                               << "p.dsl" << QByteArray("appear=1") << "done";
+        // The previous file back in its place, nothing in the Trash.
+        QTest::newRow("damaged input") << "real"
+                                       << "d.dsl.dz" << QByteArray() << "failed (3)";
+        QTest::newRow("damaged input, another compressor") << "fake"
+                                                           << "d.dsl.dz" << QByteArray("exit=3") << "failed (3)";
+        QTest::newRow("Cancel, killed") << "fake"
+                                        << "k.dsl.dz" << slow << "cancelled";
+        QTest::newRow("Cancel, ours killed") << "own"
+                                             << "k.dsl.dz" << slow << "cancelled";
+        QTest::newRow("window closed") << "own"
+                                       << "w.dsl" << QByteArray("sleep_ms=30000") << "cancelled";
+        QTest::newRow("missing compressor") << "none"
+                                            << "m.dsl.dz" << QByteArray() << "failed (-1)";
+        QTest::newRow("folder named like the output") << "real"
+                                                      << "x.dz/" << QByteArray() << "failed (2)";
+        QTest::newRow("no Trash: nothing runs") << "fake"
+                                                << "c.dsl" << QByteArray() << "failed (-1)";
     }
-    // The file a run replaces is in the Trash, or where no Trash can take it, left alone.
     void replace()
     {
+        QFETCH(QString, tool);
         QFETCH(QString, name);
         QFETCH(QByteArray, fake);
         QFETCH(QString, status);
-        const bool trash = status != "failed (-1)"; // else no Trash can take the file the run replaces
-        const QString path = makeFile(name, 100, fake), old = DictZip::outputName(path);
-        writeInput(old, 7); // the runs write as much as they read: 100 bytes
-        if (!trash)
-            qputenv("XDG_DATA_HOME", path.toLocal8Bit()); // a file: no Trash folder can be made there
-        During cancel([&] { return status == "cancelled" && polled(0); }, [&] { click("pbCancel"); });
+        auto *runner = window->findChild<DictZip *>();
+        if (tool != "fake") {
+            qputenv("FAKEDICTZIP_MARK", tool == "own" ? "(Lexpack)" : "");
+            runner->toolPath = tool == "real" ? DICTZIP_PROGRAM
+                : tool == "none"              ? "/nowhere/dictzip"
+                                              : runner->toolPath;
+            runner->probeVersion();
+        }
+        const QString path = name.endsWith('/') ? dir->filePath(name.chopped(1)) : makeFile(name, 100, fake);
+        const QString old = DictZip::outputName(path);
+        QVERIFY(name.endsWith('/') ? QDir().mkdir(path) : true);
+        if (name.startsWith('l'))
+            QVERIFY(QDir().mkdir(dir->filePath("folder")) && QFile::link(dir->filePath("folder"), old));
+        else if (!fake.contains("appear"))
+            writeInput(old, 7);
+        const QString previous = fake.contains("appear") ? "8" : entry(old);
+        if (status == "failed (-1)" && tool == "fake") // a file where the Trash would be
+            writeInput(home.filePath("data/Trash"), 1);
+        During cancel([&] { return status == "cancelled" && polled(0); },
+                      [&] { click(name.startsWith('w') ? "pbExit" : "pbCancel"); });
         window->processFiles({path});
 
-        const QString trashed = dir->filePath("data/Trash/files/" + QFileInfo(old).fileName());
         QCOMPARE(column(1), QStringList{status});
-        QCOMPARE(toolRuns().size(), int(trash));
-        QVERIFY(QFile::exists(path) && !QFile::exists(dir->filePath("files")));
-        QCOMPARE(QFile::exists(old), status != "cancelled");
-        QCOMPARE(QFileInfo(trash ? trashed : old).size(), 7);
-        QVERIFY(row(0)->toolTip(1).contains(trash ? trashed : "cannot be moved to the Trash"));
+        QCOMPARE(toolRuns().isEmpty(), status == "failed (-1)" || tool == "real");
+        QVERIFY(QFileInfo::exists(path) && QFileInfo::exists(dir->filePath(name.startsWith('l') ? "folder" : ".")));
+        QVERIFY(QDir(dir->path()).entryList({"*dictzip-old*"}, QDir::AllEntries | QDir::System).isEmpty());
+        const QStringList listed = trashTool("trash-list", {});
+        if (status != "done") {
+            QCOMPARE(entry(old), previous);
+            QVERIFY(listed.isEmpty());
+            const QString why = tool == "none" ? "cannot start"
+                : status == "failed (-1)"      ? "cannot be moved to the Trash"
+                                               : "";
+            QVERIFY2(row(0)->toolTip(1).contains(why), qPrintable(row(0)->toolTip(1)));
+            return;
+        }
+        QCOMPARE(listed.size(), 1);
+        QVERIFY(listed[0].endsWith(' ' + old) && row(0)->toolTip(1).contains("is in the Trash"));
+        QVERIFY(entry(old) != previous && QFile::rename(old, old + ".new"));
+        trashTool("trash-restore", {old}, "0\n");
+        QCOMPARE(entry(old), previous);
     }
 
     void filesRefused_data()

@@ -1,8 +1,12 @@
 // A stand-in for dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
 // says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr), in four steps, waits
 // while "<input>.hold" exists, removes the input unless -k, and its partial output on
-// SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
+// SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs. With
+// FAKEDICTZIP_MARK in its version line it plays our compressor's part in a replace: the
+// previous output ("appear" makes one) goes where --replaced-to says and comes back on
+// failure or SIGTERM.
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -16,7 +20,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static std::string output;
+static std::string output, aside;
+static void putBack()
+{
+    aside.empty() || std::rename(aside.c_str(), output.c_str());
+}
 
 int main(int argc, char **argv)
 {
@@ -26,12 +34,15 @@ int main(int argc, char **argv)
         const std::string arg = argv[i];
         line += (i > 1 ? "\t" : "") + arg;
         keep |= arg == "-k", decompress |= arg == "-d";
-        input = arg[0] != '-' ? arg : input;
+        if (arg == "--replaced-to" && i + 1 < argc)
+            line += "\t" + (aside = argv[++i]);
+        else
+            input = arg[0] != '-' ? arg : input;
     }
     if (const char *log = std::getenv("FAKEDICTZIP_LOG"))
         std::ofstream(log, std::ios::app) << line << '\n';
     if (line == "-V")
-        return std::puts("fake 1") < 0;
+        return std::printf("fake 1 %s\n", std::getenv("FAKEDICTZIP_MARK") ?: "") < 0;
 
     std::map<std::string, std::string> text = {{"bytes", "-1"}};
     std::ifstream sidecar(input + ".fake");
@@ -45,8 +56,12 @@ int main(int argc, char **argv)
 
     const bool dz = input.size() >= 3 && strcasecmp(input.c_str() + input.size() - 3, ".dz") == 0;
     output = decompress && dz ? input.substr(0, input.size() - 3) : input + ".dz";
+    if (setting("appear"))
+        std::ofstream(output) << "appeared";
+    if (!aside.empty() && std::rename(output.c_str(), aside.c_str()) != 0 && errno != ENOENT)
+        return 4;
     std::signal(
-        SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) { unlink(output.c_str()), _exit(143); });
+        SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) { unlink(output.c_str()), putBack(), _exit(143); });
     const long long bytes = setting("bytes") >= 0 ? setting("bytes") : (long long)info.st_size;
     const long long steps = 4;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
@@ -64,5 +79,7 @@ int main(int argc, char **argv)
         std::abort();
     if (setting("exit") == 0 && !keep)
         std::remove(input.c_str());
+    if (setting("exit") != 0 && !aside.empty())
+        putBack();
     return int(setting("exit"));
 }

@@ -1,0 +1,179 @@
+#include "trash.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef LEXPACK_HAVE_GIO
+// GLib's headers use "signals" as a name, which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Something is there, a dangling link included.
+bool present(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+#ifdef LEXPACK_HAVE_GIO
+QByteArray native(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString takeMessage(GError *error)
+{
+    const QString text = QString::fromUtf8(error->message);
+    g_error_free(error);
+    return text;
+}
+
+bool swap(const QString &a, const QString &b)
+{
+    return renameat2(AT_FDCWD, native(a).constData(), AT_FDCWD, native(b).constData(), RENAME_EXCHANGE) == 0;
+}
+
+QString dataHome()
+{
+    return QFile::decodeName(g_get_user_data_dir());
+}
+
+// GIO does not say where a file went; in the home Trash it is found by its identity.
+QString placeInHomeTrash(const QString &name, const struct stat &entry)
+{
+    const QDir files(dataHome() + QLatin1String("/Trash/files"));
+    const QStringList candidates =
+        files.entryList({QFileInfo(name).fileName().section(QLatin1Char('.'), 0, 0) + QLatin1Char('*')},
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &candidate : candidates) {
+        struct stat found = {};
+        if (lstat(native(files.filePath(candidate)).constData(), &found) == 0 && found.st_dev == entry.st_dev
+            && found.st_ino == entry.st_ino)
+            return files.filePath(candidate);
+    }
+    return QString();
+}
+#endif
+
+} // namespace
+
+QString Trash::refusal(const QString &path)
+{
+#ifdef LEXPACK_HAVE_GIO
+    // As the base-directory rules ask, a missing data folder is made private to its user.
+    if (g_mkdir_with_parents(g_get_user_data_dir(), 0700) != 0)
+        return QStringLiteral("cannot create %1: %2").arg(dataHome(), systemError(errno));
+    GFile *file = g_file_new_for_path(native(path).constData());
+    GError *error = nullptr;
+    GFileInfo *info = g_file_query_info(file, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH,
+                                        G_FILE_QUERY_INFO_NOFOLLOW_SYMLINKS, nullptr, &error);
+    g_object_unref(file);
+    if (!info)
+        return takeMessage(error);
+    const bool canTrash = g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH);
+    g_object_unref(info);
+    if (!canTrash)
+        return QStringLiteral("its file system has no Trash of this user's");
+    // A file on the home's file system goes to the home Trash, which GIO takes without
+    // looking into it: its folders must let us write, or it would refuse only after the run.
+    struct stat home = {}, folder = {};
+    if (stat(g_get_home_dir(), &home) != 0 || stat(native(QFileInfo(path).path()).constData(), &folder) != 0
+        || home.st_dev != folder.st_dev)
+        return QString();
+    for (const char *sub : {"/Trash/files", "/Trash/info"}) {
+        QString folderPath = dataHome() + QLatin1String(sub);
+        while (!present(folderPath))
+            folderPath = QFileInfo(folderPath).path();
+        if (access(native(folderPath).constData(), W_OK | X_OK) != 0)
+            return QStringLiteral("cannot write in %1: %2").arg(folderPath, systemError(errno));
+    }
+    return QString();
+#else
+    Q_UNUSED(path);
+    return QString();
+#endif
+}
+
+QString Trash::setAside(const QString &from, const QString &to)
+{
+#ifdef LEXPACK_HAVE_GIO
+    if (renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0)
+        return QString();
+    if (errno != EINVAL && errno != ENOSYS)
+        return QStringLiteral("cannot move %1 to %2: %3").arg(from, to, systemError(errno));
+    // A file system without the flag: the test and the rename are two steps there.
+#endif
+    QFile file(from);
+    if (!present(to) && file.rename(to))
+        return QString();
+    return QStringLiteral("cannot move %1 to %2: %3").arg(from, to, file.errorString());
+}
+
+QString Trash::putBack(const QString &aside, const QString &name)
+{
+#ifdef LEXPACK_HAVE_GIO
+    if (::rename(native(aside).constData(), native(name).constData()) == 0)
+        return QString();
+    const QString why = systemError(errno);
+#else
+    if (QFileInfo(name).isFile())
+        QFile::remove(name);
+    QFile file(aside);
+    if (file.rename(name))
+        return QString();
+    const QString why = file.errorString();
+#endif
+    return QStringLiteral("the previous %1 is kept as %2: %3").arg(name, aside, why);
+}
+
+QString Trash::discard(const QString &previous, const QString &name, QString &where)
+{
+    where.clear();
+#ifdef LEXPACK_HAVE_GIO
+    // Swapped in, the previous file goes to the Trash under its own name; a file system
+    // that cannot swap two names at once has it trashed under the name it was set aside as.
+    const bool swapped = swap(previous, name);
+    const QByteArray target = native(swapped ? name : previous);
+    struct stat entry = {};
+    lstat(target.constData(), &entry);
+    GFile *file = g_file_new_for_path(target.constData());
+    GError *error = nullptr;
+    const bool trashed = g_file_trash(file, nullptr, &error);
+    g_object_unref(file);
+    if (!trashed) {
+        const QString why = takeMessage(error);
+        if (swapped && !swap(previous, name))
+            return QStringLiteral("the previous %1 is still there and the new one is %2: %3").arg(name, previous, why);
+        return QStringLiteral("the previous %1 is kept as %2: %3").arg(name, previous, why);
+    }
+    if (swapped) {
+        const QString why = setAside(previous, name);
+        if (!why.isEmpty())
+            return QStringLiteral("the new %1 is kept as %2: %3").arg(name, previous, why);
+    }
+    where = placeInHomeTrash(name, entry);
+    return QString();
+#else
+    if (!QFile::moveToTrash(previous, &where))
+        return QStringLiteral("the previous %1 is kept as %2: the Recycle Bin cannot take it").arg(name, previous);
+    return QString();
+#endif
+}
