@@ -48,7 +48,9 @@ QString takeMessage(GError *error)
 
 bool swap(const QString &a, const QString &b)
 {
-    return renameat2(AT_FDCWD, native(a).constData(), AT_FDCWD, native(b).constData(), RENAME_EXCHANGE) == 0;
+    return renameat2(AT_FDCWD, native(a).constData(), AT_FDCWD, native(b).constData(),
+                     RENAME_EXCHANGE)
+        == 0;
 }
 
 QString dataHome()
@@ -56,17 +58,23 @@ QString dataHome()
     return QFile::decodeName(g_get_user_data_dir());
 }
 
+dev_t deviceOf(const QString &path)
+{
+    struct stat info = {};
+    return stat(native(path).constData(), &info) == 0 ? info.st_dev : dev_t(-1);
+}
+
 // GIO does not say where a file went; in the home Trash it is found by its identity.
 QString placeInHomeTrash(const QString &name, const struct stat &entry)
 {
     const QDir files(dataHome() + QLatin1String("/Trash/files"));
-    const QStringList candidates =
-        files.entryList({QFileInfo(name).fileName().section(QLatin1Char('.'), 0, 0) + QLatin1Char('*')},
-                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList candidates = files.entryList(
+        {QFileInfo(name).fileName().section(QLatin1Char('.'), 0, 0) + QLatin1Char('*')},
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &candidate : candidates) {
         struct stat found = {};
-        if (lstat(native(files.filePath(candidate)).constData(), &found) == 0 && found.st_dev == entry.st_dev
-            && found.st_ino == entry.st_ino)
+        if (lstat(native(files.filePath(candidate)).constData(), &found) == 0
+            && found.st_dev == entry.st_dev && found.st_ino == entry.st_ino)
             return files.filePath(candidate);
     }
     return QString();
@@ -88,22 +96,22 @@ QString Trash::refusal(const QString &path)
     g_object_unref(file);
     if (!info)
         return takeMessage(error);
-    const bool canTrash = g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH);
+    const bool canTrash =
+        g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH);
     g_object_unref(info);
+    const QString folder = QFileInfo(path).absolutePath();
     if (!canTrash)
         return QStringLiteral("its file system has no Trash of this user's");
     // A file on the home's file system goes to the home Trash, which GIO takes without
     // looking into it: its folders must let us write, or it would refuse only after the run.
-    struct stat home = {}, folder = {};
-    if (stat(g_get_home_dir(), &home) != 0 || stat(native(QFileInfo(path).path()).constData(), &folder) != 0
-        || home.st_dev != folder.st_dev)
+    if (deviceOf(QFile::decodeName(g_get_home_dir())) != deviceOf(folder))
         return QString();
     for (const char *sub : {"/Trash/files", "/Trash/info"}) {
-        QString folderPath = dataHome() + QLatin1String(sub);
-        while (!present(folderPath))
-            folderPath = QFileInfo(folderPath).path();
-        if (access(native(folderPath).constData(), W_OK | X_OK) != 0)
-            return QStringLiteral("cannot write in %1: %2").arg(folderPath, systemError(errno));
+        QString made = dataHome() + QLatin1String(sub);
+        while (!present(made))
+            made = QFileInfo(made).path();
+        if (!QFileInfo(made).isDir() || access(native(made).constData(), W_OK | X_OK) != 0)
+            return QStringLiteral("cannot write in %1: %2").arg(made, systemError(errno));
     }
     return QString();
 #else
@@ -115,11 +123,13 @@ QString Trash::refusal(const QString &path)
 QString Trash::setAside(const QString &from, const QString &to)
 {
 #ifdef LEXPACK_HAVE_GIO
-    if (renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(), RENAME_NOREPLACE) == 0)
+    if (renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(),
+                  RENAME_NOREPLACE)
+        == 0)
         return QString();
     if (errno != EINVAL && errno != ENOSYS)
         return QStringLiteral("cannot move %1 to %2: %3").arg(from, to, systemError(errno));
-    // A file system without the flag: the test and the rename are two steps there.
+        // A file system without the flag: the test and the rename are two steps there.
 #endif
     QFile file(from);
     if (!present(to) && file.rename(to))
@@ -161,7 +171,8 @@ QString Trash::discard(const QString &previous, const QString &name, QString &wh
     if (!trashed) {
         const QString why = takeMessage(error);
         if (swapped && !swap(previous, name))
-            return QStringLiteral("the previous %1 is still there and the new one is %2: %3").arg(name, previous, why);
+            return QStringLiteral("the previous %1 is still there and the new one is %2: %3")
+                .arg(name, previous, why);
         return QStringLiteral("the previous %1 is kept as %2: %3").arg(name, previous, why);
     }
     if (swapped) {
@@ -173,7 +184,8 @@ QString Trash::discard(const QString &previous, const QString &name, QString &wh
     return QString();
 #else
     if (!QFile::moveToTrash(previous, &where))
-        return QStringLiteral("the previous %1 is kept as %2: the Recycle Bin cannot take it").arg(name, previous);
+        return QStringLiteral("the previous %1 is kept as %2: the Recycle Bin cannot take it")
+            .arg(name, previous);
     return QString();
 #endif
 }

@@ -48,11 +48,12 @@ open_typed() {
 
 # A batch in ~/dictionaries: the .dz it replaces goes to the Trash with its old
 # content, the bar moves within the large file, and a damaged file fails with its reason,
-# which the picture shows under the list.
+# which the picture shows under the list, leaving the good file it would replace in place.
 dicts="$home/dictionaries"
 make_dsl part.dsl 300000 && cat part.dsl part.dsl part.dsl part.dsl part.dsl > "$dicts/en-fr.dsl"
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
 head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz"
+make_dsl "$dicts/damaged.dsl" 100 && cp "$dicts/damaged.dsl" damaged.orig
 open_typed "$app_home/dictionaries/" '"en-fr.dsl" "damaged.dsl.dz" '
 
 # The filled share of the bar in a picture of the window, in percent: in the bottom strip,
@@ -92,6 +93,8 @@ sleep 1 # the failed row and its reason painted for the picture
 mkdir -p "$work/typed"
 for name in a.dict b.dsl c.txt; do make_dsl "$work/typed/$name" 100; done
 open_typed "$work/typed/" '"a.dict" "b.dsl" "c.txt" '
+cmp -s "$dicts/damaged.dsl" damaged.orig && ! ls "$home/.local/share/Trash/files" | grep -q damaged ||
+    fail "the damaged .dz did not leave the good damaged.dsl in place, out of the Trash"
 for name in a.dict b.dsl c.txt; do
     wait_for 30 same_as "$work/typed/$name.dz" "$work/typed/$name" || fail "the typed name $name was not processed"
 done
