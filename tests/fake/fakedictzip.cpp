@@ -1,12 +1,9 @@
 // A stand-in for dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
 // says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr), in four steps, waits
 // while "<input>.hold" exists, removes the input unless -k, and its partial output on
-// SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs. With
-// FAKEDICTZIP_MARK in its version line it plays our compressor's part in a replace: the
-// previous output ("appear" makes one) goes where --replaced-to says and comes back on
-// failure or SIGTERM.
+// SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs. It moves the
+// output it replaces ("appear" makes one) to --replaced-to, back on failure or SIGTERM.
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -21,10 +18,6 @@
 #include <unistd.h>
 
 static std::string output, aside;
-static void putBack()
-{
-    aside.empty() || std::rename(aside.c_str(), output.c_str());
-}
 
 int main(int argc, char **argv)
 {
@@ -58,10 +51,13 @@ int main(int argc, char **argv)
     output = decompress && dz ? input.substr(0, input.size() - 3) : input + ".dz";
     if (setting("appear"))
         std::ofstream(output) << "appeared";
-    if (!aside.empty() && std::rename(output.c_str(), aside.c_str()) != 0 && errno != ENOENT)
+    if (!aside.empty() && access(output.c_str(), F_OK) == 0 && std::rename(output.c_str(), aside.c_str()) != 0)
         return 4;
     std::signal(
-        SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) { unlink(output.c_str()), putBack(), _exit(143); });
+        SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) {
+            aside.empty() ? unlink(output.c_str()) : std::rename(aside.c_str(), output.c_str());
+            _exit(143);
+        });
     const long long bytes = setting("bytes") >= 0 ? setting("bytes") : (long long)info.st_size;
     const long long steps = 4;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
@@ -80,6 +76,6 @@ int main(int argc, char **argv)
     if (setting("exit") == 0 && !keep)
         std::remove(input.c_str());
     if (setting("exit") != 0 && !aside.empty())
-        putBack();
+        std::rename(aside.c_str(), output.c_str());
     return int(setting("exit"));
 }

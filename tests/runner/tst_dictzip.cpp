@@ -4,8 +4,6 @@
 
 #include "../guitest.h"
 
-#include <memory>
-
 #include <unistd.h>
 
 #include <QProcess>
@@ -90,7 +88,7 @@ private slots:
         QFETCH(bool, destroy);
         const QString input = writeInput(work.filePath("stop.dsl"), 100, fake);
         writeInput(input + ".dz", 7);
-        auto runner = std::make_unique<DictZip>();
+        auto *runner = new DictZip;
         QVERIFY(!runner->stop([] {}));
         runner->start(input, true);
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(input + ".dz") && QFileInfo(input + ".dz").size() == 0, 20000);
@@ -98,7 +96,7 @@ private slots:
         const bool killed = fake.contains("ignore_term");
         if (!destroy)
             QVERIFY(runner->stop([&] { ++pumps; }) && runner->exitCode() == (killed ? -1 : 143));
-        runner.reset();
+        delete runner;
         QCOMPARE(QFileInfo(input + ".dz").size(), 7);
         QVERIFY(pumps > 0 || !killed || destroy);
     }
@@ -109,19 +107,17 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("trashed");
         // A file system of its own (GIO keeps no Trash on tmpfs), with a folder of another's.
-        const QString drive = "truncate -s 4M \"$F.img\" && mkfs.ext2 -q \"$F.img\" && mount -o loop \"$F.img\" \"$F\" "
-                              "&& mkdir \"$F/x\" && ";
-        QTest::newRow(".Trash-UID link, another file system") << drive + "ln -s x \"$F/.Trash-$(id -u)\""
-                                                              << "a" << false;
-        QTest::newRow(".Trash/UID link") << drive + "mkdir -m 1777 \"$F/.Trash\" && ln -s ../x \"$F/.Trash/$(id -u)\""
-                                         << "a" << true;
-        QTest::newRow("read-only info/") << "mkdir -p \"$H/data/Trash/info\" && mount --bind -r \"$H/data/Trash/info\" "
-                                            "\"$H/data/Trash/info\""
-                                         << "a" << false;
-        QTest::newRow("% and a newline") << "true"
-                                         << "sale 100%25 off\nPath=b" << true;
-        QTest::newRow("no ~/.local/share") << "unset XDG_DATA_HOME"
-                                           << "a" << true;
+        const QString drive =
+            "truncate -s 4M $F.img && mkfs.ext2 -q $F.img && mount -o loop $F.img $F && mkdir $F/x && ";
+        for (const QString &row : QStringList{
+                 ".Trash-UID link, another file system|" + drive + "ln -s x $F/.Trash-$(id -u)|a|",
+                 ".Trash/UID link|" + drive + "mkdir -m 1777 $F/.Trash && ln -s ../x $F/.Trash/$(id -u)|a|1",
+                 "read-only info/|mkdir -p $H/data/Trash/info && mount --bind -r $H/data/Trash/info "
+                 "$H/data/Trash/info|a|",
+                 "% and a newline|true|sale 100%25 off\nPath=b|1", "no ~/.local/share|unset XDG_DATA_HOME|a|1"}) {
+            const QStringList cells = row.split('|');
+            QTest::addRow("%s", qPrintable(cells[0])) << cells[1] << cells[2] << !cells[3].isEmpty();
+        }
     }
     // Under seconds each, in a process (and as root a mount namespace) of its own: nothing
     // goes outside the user's own Trash, the names are as they were unless the previous file
@@ -131,47 +127,35 @@ private slots:
         QFETCH(QString, setup);
         QFETCH(QString, name);
         QFETCH(bool, trashed);
+        if (qEnvironmentVariableIsSet("LEXPACK_REPLACE")) { // the runner in the process prepared below
+            DictZip runner;
+            runner.start(qEnvironmentVariable("LEXPACK_REPLACE"), true);
+            QVERIFY(runner.waitForFinished(9000));
+            return void(std::printf("exit %d: %s\n", runner.exitCode(), qPrintable(runner.message())));
+        }
         const bool root = geteuid() == 0 && QProcess::execute("unshare", {"-m", "true"}) == 0;
         if (setup.contains("mount") && !root)
             QSKIP("needs root and a mount namespace");
-        QTemporaryDir scratch;
         QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("F", scratch.filePath("f"));
-        env.insert("H", scratch.filePath("h"));
-        env.insert("HOME", scratch.filePath("h"));
-        env.insert("XDG_DATA_HOME", scratch.filePath("h/data"));
-        env.insert("N", name);
-        child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::MergedChannels);
-        const QString script = "umask 077; mkdir \"$F\" \"$H\" && " + setup
+        const QString script = "F=" + work.filePath("f") + " H=" + work.filePath("h") + " N='" + name
+            + "'; export HOME=$H XDG_DATA_HOME=$H/data; umask 077; rm -rf $F $H; mkdir $F $H && " + setup
             + " && head -c 9 /dev/zero > \"$F/$N\" && printf 1234567 > \"$F/$N.dz\" && LEXPACK_REPLACE=\"$F/$N\" "
-              "timeout 10 \"$0\" replaceOnce\n D=${XDG_DATA_HOME:-$H/.local/share}\n"
-              "echo \"previous: $(wc -c < \"$F/$N.dz\") data: $(stat -c %a \"$D\")\"\n"
-              "find \"$F\" -path \"$F/x/*\" -o -name '*dictzip-old*' | sed 's/^/stray: /'\n"
-              "cat \"$F\"/.Trash*/*/info/* \"$F\"/.Trash-*/info/* \"$D\"/Trash/info/*";
-        QStringList command{"sh", "-c", script, QCoreApplication::applicationFilePath()};
-        child.start(root ? "unshare" : command.takeFirst(),
-                    root ? QStringList{"-m", "--propagation", "private"} + command : command);
+              "timeout 10 \"$0\" \"$1\"\n D=${XDG_DATA_HOME:-$H/.local/share}\n"
+              "echo \"previous: $(wc -c < \"$F/$N.dz\") data: $(stat -c %a $D)\"\n"
+              "find $F -path \"$F/x/*\" -o -name '*dictzip-old*' | sed 's/^/stray: /'\n"
+              "cat $F/.Trash*/*/info/* $F/.Trash-*/info/* $D/Trash/info/*";
+        QStringList command{"sh", "-c", script, QCoreApplication::applicationFilePath(),
+                            QString("hostileTrash:") + QTest::currentDataTag()};
+        child.start(root ? "unshare" : command.takeFirst(), root ? QStringList{"-m"} + command : command);
         QVERIFY(child.waitForFinished(20000));
         const QString out = child.readAll();
-        QVERIFY2(out.contains(trashed ? "exit 0:" : "exit -1: not replaced") && !out.contains("stray: "),
+        QVERIFY2(out.contains(trashed ? "exit 0:" : "exit -1: not replaced") && !out.contains("stray: ")
+                     && out.contains(QString("previous: %1 data: 700").arg(trashed ? 9 : 7)),
                  qPrintable(out));
-        QVERIFY2(out.contains(QString("previous: %1 data: 700").arg(trashed ? 9 : 7)), qPrintable(out));
         const QStringList paths = out.split('\n').filter(QRegularExpression("^Path="));
         QCOMPARE(paths.size(), int(trashed));
         QVERIFY(!trashed || QByteArray::fromPercentEncoding(paths[0].toUtf8()).endsWith(name.toUtf8() + ".dz"));
-    }
-
-    // The runner in a process that hostileTrash prepares: it replaces $LEXPACK_REPLACE.dz.
-    void replaceOnce()
-    {
-        if (qEnvironmentVariableIsEmpty("LEXPACK_REPLACE"))
-            QSKIP("run by hostileTrash");
-        DictZip runner;
-        runner.start(qEnvironmentVariable("LEXPACK_REPLACE"), true);
-        QVERIFY(runner.waitForFinished(9000));
-        std::printf("exit %d: %s\n", runner.exitCode(), qPrintable(runner.message()));
     }
 };
 
