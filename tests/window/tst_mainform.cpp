@@ -34,12 +34,6 @@ QStringList texts(const MainForm &window)
     return all;
 }
 
-const QStringList english =
-    QStringLiteral("Lexpack - Lexpacker|Open...|Ctrl+O|Keep original file(s)||About...|F1|Exit|Ctrl+Q|Cancel||"
-                   "Use Open button or drag and drop files you want to (de)compress over the window|"
-                   "Ready|File|Status|Old size|New size|%")
-        .split('|');
-
 } // namespace
 
 class TestMainForm : public QObject
@@ -64,7 +58,7 @@ private slots:
         QFETCH(QString, locale);
         QFETCH(QStringList, changed);
         MainForm window;
-        QCOMPARE(texts(window), english);
+        const QStringList english = texts(window);
         child<QLabel>(window, "lInfo")->setText(QStringLiteral("Task finished"));
         QLocale::setDefault(QLocale(locale));
         auto catalogues = std::make_unique<QObject>();
