@@ -111,7 +111,8 @@ private slots:
         for (const QString &row : QStringList{
                  ".Trash-UID link, another file system|" + drive + "ln -s x $F/.Trash-$(id -u)|a|",
                  ".Trash/UID link|" + drive + "mkdir -m 1777 $F/.Trash && ln -s ../x $F/.Trash/$(id -u)|a|1",
-                 "read-only info/|mkdir -p $H/data/Trash/info && mount --bind -r $H/data/Trash/info "
+                 "read-only info/|mkdir -m 700 $H/data && mkdir -p $H/data/Trash/info && mount --bind -r "
+                 "$H/data/Trash/info "
                  "$H/data/Trash/info|a|",
                  "% and a newline|true|sale 100%25 off\nPath=b|1", "no ~/.local/share|unset XDG_DATA_HOME|a|1"}) {
             const QStringList cells = row.split('|');
@@ -138,7 +139,7 @@ private slots:
         QProcess child;
         child.setProcessChannelMode(QProcess::MergedChannels);
         const QString script = "F=" + work.filePath("f") + " H=" + work.filePath("h") + " N='" + name
-            + "'; export HOME=$H XDG_DATA_HOME=$H/data; umask 077; rm -rf $F $H; mkdir $F $H && " + setup
+            + "'; export HOME=$H XDG_DATA_HOME=$H/data; rm -rf $F $H; mkdir $F $H && " + setup
             + " && head -c 9 /dev/zero > \"$F/$N\" && printf 1234567 > \"$F/$N.dz\" && LEXPACK_REPLACE=\"$F/$N\" "
               "timeout 10 \"$0\" \"$1\"\n D=${XDG_DATA_HOME:-$H/.local/share}\n"
               "echo \"previous: $(wc -c < \"$F/$N.dz\") data: $(stat -c %a $D)\"\n"
