@@ -81,6 +81,27 @@ QString placeInHomeTrash(const QString &name, const struct stat &entry)
 }
 #endif
 
+// Moves `path` itself, never what a link points to, to the Trash; tells why it could not.
+QString trashOne(const QString &path, QString &where)
+{
+#ifdef LEXPACK_HAVE_GIO
+    const QByteArray target = native(path);
+    struct stat entry = {};
+    lstat(target.constData(), &entry);
+    GFile *file = g_file_new_for_path(target.constData());
+    GError *error = nullptr;
+    const bool trashed = g_file_trash(file, nullptr, &error);
+    g_object_unref(file);
+    if (!trashed)
+        return takeMessage(error);
+    where = placeInHomeTrash(path, entry);
+    return QString();
+#else
+    return QFile::moveToTrash(path, &where) ? QString()
+                                            : QStringLiteral("the Recycle Bin cannot take it");
+#endif
+}
+
 } // namespace
 
 QString Trash::refusal(const QString &path)
@@ -157,35 +178,27 @@ QString Trash::putBack(const QString &aside, const QString &name)
 QString Trash::discard(const QString &previous, const QString &name, QString &where)
 {
     where.clear();
+    // Under its own name in the Trash, the previous file comes back there when restored: it
+    // trades places with the new file in one step where the system can, else the new file is
+    // parked for a moment; failing both, it goes under the name it was set aside as.
+    const QString parked = previous + QLatin1String(".new");
+    bool swapped = false, wasParked = false;
 #ifdef LEXPACK_HAVE_GIO
-    // Swapped in, the previous file goes to the Trash under its own name; a file system
-    // that cannot swap two names at once has it trashed under the name it was set aside as.
-    const bool swapped = swap(previous, name);
-    const QByteArray target = native(swapped ? name : previous);
-    struct stat entry = {};
-    lstat(target.constData(), &entry);
-    GFile *file = g_file_new_for_path(target.constData());
-    GError *error = nullptr;
-    const bool trashed = g_file_trash(file, nullptr, &error);
-    g_object_unref(file);
-    if (!trashed) {
-        const QString why = takeMessage(error);
-        if (swapped && !swap(previous, name))
-            return QStringLiteral("the previous %1 is still there and the new one is %2: %3")
-                .arg(name, previous, why);
-        return QStringLiteral("the previous %1 is kept as %2: %3").arg(name, previous, why);
-    }
-    if (swapped) {
-        const QString why = setAside(previous, name);
-        if (!why.isEmpty())
-            return QStringLiteral("the new %1 is kept as %2: %3").arg(name, previous, why);
-    }
-    where = placeInHomeTrash(name, entry);
-    return QString();
-#else
-    if (!QFile::moveToTrash(previous, &where))
-        return QStringLiteral("the previous %1 is kept as %2: the Recycle Bin cannot take it")
-            .arg(name, previous);
-    return QString();
+    swapped = swap(previous, name);
 #endif
+    if (!swapped && !present(parked) && setAside(name, parked).isEmpty()
+        && !(wasParked = setAside(previous, name).isEmpty()))
+        setAside(parked, name);
+    QString newAt = swapped ? previous : wasParked ? parked : QString();
+    QString why = trashOne(newAt.isEmpty() ? previous : name, where);
+    if (!why.isEmpty()) {
+        if (swapped ? !swap(previous, name) : wasParked && !setAside(name, previous).isEmpty())
+            return QStringLiteral("the previous %1 is still there and the new one is %2: %3")
+                .arg(name, newAt, why);
+        newAt = wasParked ? parked : QString();
+        why = QStringLiteral("the previous %1 is kept as %2: %3").arg(name, previous, why);
+    }
+    const QString back = newAt.isEmpty() ? QString() : setAside(newAt, name);
+    return back.isEmpty() ? why
+                          : QStringLiteral("the new %1 is kept as %2: %3").arg(name, newAt, back);
 }
