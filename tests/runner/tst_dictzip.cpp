@@ -137,8 +137,7 @@ private slots:
         if (setup.contains("mount") && !root)
             QSKIP("needs root and a mount namespace");
         QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        const QString script = "F=" + work.filePath("f") + " H=" + work.filePath("h") + " N='" + name
+        const QString script = "exec 2>&1; F=" + work.filePath("f") + " H=" + work.filePath("h") + " N='" + name
             + "'; export HOME=$H XDG_DATA_HOME=$H/data; rm -rf $F $H; mkdir $F $H && " + setup
             + " && head -c 9 /dev/zero > \"$F/$N\" && printf 1234567 > \"$F/$N.dz\" && LEXPACK_REPLACE=\"$F/$N\" "
               "timeout 10 \"$0\" \"$1\"\n D=${XDG_DATA_HOME:-$H/.local/share}\n"

@@ -74,9 +74,6 @@ TEST(filesAreNamedKeptAndRemovedAsAsked)
     // The window's compress run over an existing output replaces it and leaves nothing else.
     writeFile(s / "a.txt.dz", {'o', 'l', 'd'});
     CHECK(s.run({"-k", "-f", "a.txt"}).exitCode == 0 && s.snapshot().size() == 2);
-    // Asked to, it leaves the replaced file for the window to put in the Trash.
-    writeFile(s / "a.txt.dz", {'o', 'l', 'd'});
-    CHECK(s.run({"-k", "-f", "--replaced-to", "old", "a.txt"}).exitCode == 0 && readFile(s / "old").size() == 3);
 
     // One member holds 32,762 one-byte chunks; more only when asked, and said so.
     writeFile(s / "m.txt", slice(data, 0, 32762));
