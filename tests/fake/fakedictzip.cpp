@@ -1,8 +1,7 @@
-// A stand-in for dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
-// says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr), in four steps, waits
-// while "<input>.hold" exists, removes the input unless -k, and its partial output on
-// SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs. It moves the
-// output it replaces ("appear" makes one) to --replaced-to, back on failure or SIGTERM.
+// A stand-in for dictzip: writes the output dictzip would, grown in four steps as "<input>.fake" says
+// (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr, appear: an output was there), waits
+// while "<input>.hold" exists, removes the input unless -k, and its partial output on SIGTERM (exit 143),
+// putting back the output it moved to --replaced-to. FAKEDICTZIP_LOG gets each run's arguments.
 
 #include <chrono>
 #include <csignal>
