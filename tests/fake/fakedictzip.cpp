@@ -26,10 +26,8 @@ int main(int argc, char **argv)
         const std::string arg = argv[i];
         line += (i > 1 ? "\t" : "") + arg;
         keep |= arg == "-k", decompress |= arg == "-d";
-        if (arg == "--replaced-to" && i + 1 < argc)
-            line += "\t" + (aside = argv[++i]);
-        else
-            input = arg[0] != '-' ? arg : input;
+        aside = arg == "--replaced-to" && i + 1 < argc ? argv[++i] : aside;
+        input = arg[0] != '-' ? arg : input;
     }
     if (const char *log = std::getenv("FAKEDICTZIP_LOG"))
         std::ofstream(log, std::ios::app) << line << '\n';
