@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -65,13 +64,10 @@ class TestBatchRun : public QObject
     }
 
 private slots:
-    void initTestCase()
+    void init()
     {
         qputenv("HOME", home.path().toLocal8Bit());
         qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
-    }
-    void init()
-    {
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid() && QDir::setCurrent(dir->path()));
         qputenv("FAKEDICTZIP_LOG", dir->filePath("runs.log").toLocal8Bit());
@@ -240,10 +236,10 @@ private slots:
 
     void replace_data()
     {
-        QTest::addColumn<QString>("tool"); // the fake, the fake as our own compressor, the real one or none
-        QTest::addColumn<QString>("name"); // a trailing slash makes a folder
-        QTest::addColumn<QString>("fake");
-        QTest::addColumn<QString>("status");
+        // The fake, the fake as our own compressor, the real one or none; the input (a trailing slash makes
+        // a folder); the fake's settings; the status.
+        for (const char *column : {"tool", "name", "fake", "status"})
+            QTest::addColumn<QString>(column);
         // Done: the previous file in the Trash, restored under its name; else in place, none in the Trash.
         for (const char *row :
              {"decompress over an edited file|fake|a.dsl.dz||done", "ours, over a link to a folder|real|l.dsl||done",
@@ -282,11 +278,10 @@ private slots:
         QCOMPARE(column(1), QStringList{status});
         QCOMPARE(toolRuns().isEmpty(), tool == "none" || tool == "real");
         QVERIFY(QFileInfo::exists(path) && QDir(dir->path()).entryList({"*dictzip-old*"}, QDir::System).isEmpty());
-        QVERIFY2(row(0)->toolTip(1).contains(why), qPrintable(row(0)->toolTip(1)));
+        QVERIFY(row(0)->toolTip(1).contains(why));
         QProcess trash; // a freedesktop.org Trash tool lists and restores what went there
         trash.start("trash-list");
-        const QStringList listed =
-            QString(trash.waitForFinished(20000) ? trash.readAll() : "").split('\n').filter(dir->path());
+        const QStringList listed = QString(trash.waitForFinished(20000) ? trash.readAll() : "").split('\n').filter(old);
         QCOMPARE(listed.size(), int(status == "done"));
         QCOMPARE(entry(QFileInfo(old)) == previous, status != "done");
         if (!listed.isEmpty() && listed[0].endsWith(' ' + old) && QFile::rename(old, old + ".new"))

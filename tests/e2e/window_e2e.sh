@@ -52,8 +52,7 @@ open_typed() {
 dicts="$home/dictionaries"
 make_dsl part.dsl 300000 && cat part.dsl part.dsl part.dsl part.dsl part.dsl > "$dicts/en-fr.dsl"
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
-head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz"
-make_dsl "$dicts/damaged.dsl" 100 && cp "$dicts/damaged.dsl" damaged.orig
+head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz" && make_dsl "$dicts/damaged.dsl" 9 && cp "$dicts/damaged.dsl" damaged.orig
 open_typed "$app_home/dictionaries/" '"en-fr.dsl" "damaged.dsl.dz" '
 
 # The filled share of the bar in a picture of the window, in percent: in the bottom strip,

@@ -4,7 +4,6 @@
 
 #include "../guitest.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
