@@ -46,7 +46,8 @@ public:
     QString program() const { return toolPath; }
     // The last lines the last run printed, or why it did not run.
     QString message() const { return lastMessage; }
-    // Where the file that the last run replaces went in the Trash; empty when it replaced none.
+    // Where the file that the last run replaced went in the Trash; empty when it replaced
+    // none, or when the Trash of another file system took it (GIO does not tell where).
     QString trashed() const { return trashPath; }
     // The share of its input that the run under way has read, 0 to 1; -1 when the tool
     // does not tell.
