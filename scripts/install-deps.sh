@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
-    zlib1g-dev libdeflate-dev
+    zlib1g-dev libdeflate-dev libglib2.0-dev
     # tests: a real window under a virtual display, a peer gzip/dictzip, fuzzing
     xvfb xauth xdotool imagemagick x11-utils gzip dictzip pigz clang libclang-rt-dev strace
     fonts-dejavu-core procps desktop-file-utils file dpkg-dev
@@ -14,6 +14,8 @@ packages=(
     qt6-translations-l10n shared-mime-info xdg-utils libfile-mimeinfo-perl
     # tests: real dictzip readers, a dictionary server and client and a StarDict lookup
     dictd dict sdcv
+    # tests: a freedesktop.org Trash tool that lists and restores what the window trashed
+    trash-cli
 )
 if [ "${LEXPACK_WINDOWS:-0}" = 1 ]; then
     packages+=(mingw-w64 libz-mingw-w64-dev wine64 wine)

@@ -1,7 +1,8 @@
 #include "dictzip.h"
 
+#include "trash.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -26,6 +27,9 @@ const QLatin1String dzSuffix(".dz");
 // Our own compressor says so in its version line; only it is asked for progress lines.
 const QLatin1String ownToolMark(dz::frontend::kVersionMark);
 const QByteArray progressWord(dz::frontend::kProgressPrefix);
+// Our own compressor leaves the file it replaces here, for the runner to put in the Trash.
+const QLatin1String replacedToOption(dz::frontend::kReplacedToOption);
+const QLatin1String asideInfix(dz::frontend::kAsideMark);
 }
 
 DictZip::DictZip(QObject *parent)
@@ -42,7 +46,6 @@ DictZip::DictZip(QObject *parent)
                 QStringLiteral("cannot start %1: %2").arg(toolPath, process.errorString());
         }
     });
-    connect(&process, &QProcess::started, this, [this] { pid = process.processId(); });
     connect(&process, &QProcess::finished, this, [this](int, QProcess::ExitStatus status) {
         if (status == QProcess::CrashExit)
             lastMessage = QStringLiteral("the compressor ended abnormally");
@@ -52,11 +55,8 @@ DictZip::DictZip(QObject *parent)
 
 DictZip::~DictZip()
 {
-    // What QProcess would do anyway, without its warning about a process still running.
-    if (process.state() != QProcess::NotRunning) {
-        process.kill();
-        process.waitForFinished();
-    }
+    // A run still going is stopped as Cancel stops it, so that what it replaces comes back.
+    stop([] {});
 }
 
 DictZip::Direction DictZip::direction(const QString &path)
@@ -69,11 +69,14 @@ QString DictZip::outputName(const QString &path)
     return direction(path) == Decompress ? path.chopped(dzSuffix.size()) : path + dzSuffix;
 }
 
-QStringList DictZip::arguments(const QString &path, bool keep, bool progress)
+QStringList DictZip::arguments(const QString &path, bool keep, bool progress,
+                               const QString &replacedTo)
 {
     QStringList arguments;
     if (progress)
         arguments << QLatin1String(dz::frontend::kProgressOption);
+    if (!replacedTo.isEmpty())
+        arguments << replacedToOption << replacedTo;
     if (keep)
         arguments << QStringLiteral("-k");
     arguments << QStringLiteral("-f");
@@ -108,42 +111,67 @@ void DictZip::start(const QString &path, bool keep)
     printed.clear();
     trashPath.clear();
     pendingLine.clear();
-    pid = 0;
     bytesRead = reportsProgress ? 0 : -1;
     inputSize = QFileInfo(path).size();
-    if (!moveOldOutputToTrash()) {
+    stopping = trashFailed = false;
+    settled = false;
+    if (!setAsideOldOutput()) {
         startFailed = true;
+        settled = true;
         return;
     }
-    launch(arguments(path, keep, reportsProgress));
+    // Our compressor sets aside whatever is there when it starts, even a file that
+    // appeared after the look above.
+    launch(arguments(path, keep, reportsProgress, reportsProgress ? aside : QString()));
 }
 
-// "-f" lets the tool replace an existing output; the user gets it back from the Trash.
-bool DictZip::moveOldOutputToTrash()
+// "-f" lets the tool replace an existing output; until the run has succeeded the previous
+// file waits beside it, under a name of its own that nothing else uses.
+bool DictZip::setAsideOldOutput()
 {
     const QFileInfo info(output);
     outputWasFree = !info.exists() && !info.isSymLink();
-    // A folder in the way is the tool's to refuse: it is not moved.
-    if (outputWasFree || info.isDir())
+    aside = output + asideInfix + QString::number(QCoreApplication::applicationPid());
+    for (int n = 1; QFileInfo(aside).exists() || QFileInfo(aside).isSymLink(); ++n)
+        aside = output + asideInfix + QString::number(QCoreApplication::applicationPid())
+            + QLatin1Char('-') + QString::number(n);
+    // A folder in the way is the tool's to refuse: it is neither moved nor trashed.
+    if (outputWasFree || (info.isDir() && !info.isSymLink()))
         return true;
-    QString trashed;
-    if (QFile::moveToTrash(output, &trashed) && !QDir::isRelativePath(trashed)) {
-        trashPath = trashed;
-        outputWasFree = true;
+    QString why = Trash::refusal(output);
+    if (why.isEmpty() && !reportsProgress)
+        why = Trash::setAside(output, aside);
+    if (why.isEmpty())
         return true;
-    }
-    if (!trashed.isEmpty()) {
-        // Qt 6.4 on Linux, finding no trash folder, takes the current folder for one.
-        QFile::rename(trashed, output);
-        const QDir fakeTrash(QFileInfo(QFileInfo(trashed).path()).path());
-        QFile::remove(fakeTrash.filePath(QLatin1String("info/") + QFileInfo(trashed).fileName()
-                                         + QLatin1String(".trashinfo")));
-        fakeTrash.rmdir(QStringLiteral("files"));
-        fakeTrash.rmdir(QStringLiteral("info"));
-    }
-    lastMessage =
-        QStringLiteral("not replaced: %1 exists and cannot be moved to the Trash").arg(output);
+    lastMessage = QStringLiteral("not replaced: %1 exists and cannot be moved to the Trash: %2")
+                      .arg(output, why);
     return false;
+}
+
+// Once the run has ended: after a success the previous file goes to the Trash; after a
+// failure it comes back, if the tool has not put it back itself (it was killed, or it is
+// not ours), and a stopped run's partial output goes.
+void DictZip::settle()
+{
+    if (settled)
+        return;
+    settled = true;
+    const QFileInfo kept(aside);
+    const bool asideThere = kept.exists() || kept.isSymLink();
+    QString why;
+    if (exitCode() == 0) {
+        if (asideThere && !(why = Trash::discard(aside, output, trashPath)).isEmpty()) {
+            trashFailed = true;
+            lastMessage = why;
+        }
+        return;
+    }
+    if (asideThere)
+        why = Trash::putBack(aside, output);
+    else if (outputWasFree && (stopping || process.exitStatus() == QProcess::CrashExit))
+        QFile::remove(output);
+    if (!why.isEmpty())
+        lastMessage = lastMessage.isEmpty() ? why : lastMessage + QLatin1Char('\n') + why;
 }
 
 bool DictZip::waitForFinished(int ms)
@@ -151,7 +179,10 @@ bool DictZip::waitForFinished(int ms)
     if (process.state() != QProcess::NotRunning)
         process.waitForFinished(ms);
     readOutput();
-    return process.state() == QProcess::NotRunning;
+    if (process.state() != QProcess::NotRunning)
+        return false;
+    settle();
+    return true;
 }
 
 // Progress lines are taken out of the tool's output; any other line may be its message.
@@ -195,7 +226,7 @@ qint64 DictZip::outputSize() const
 
 int DictZip::exitCode() const
 {
-    if (startFailed || process.exitStatus() == QProcess::CrashExit)
+    if (startFailed || trashFailed || process.exitStatus() == QProcess::CrashExit)
         return -1;
     return process.exitCode();
 }
@@ -223,6 +254,7 @@ bool DictZip::stop(const std::function<void()> &pump)
 {
     if (waitForFinished(0))
         return false;
+    stopping = true;
     askToStop();
     QElapsedTimer clock;
     clock.start();
@@ -234,19 +266,5 @@ bool DictZip::stop(const std::function<void()> &pump)
         }
         pump();
     }
-    if (exitCode() != 0)
-        removePartialOutput();
     return true;
-}
-
-// Our tool, asked to stop, cleans up itself; one that was killed, or a tool that does
-// not clean up, may leave a partial output and the file it set aside for the run.
-void DictZip::removePartialOutput()
-{
-    if (!outputWasFree || output.isEmpty())
-        return;
-    QFile::remove(output);
-    const QString aside = output + QLatin1String(dz::frontend::kAsideMark) + QString::number(pid);
-    if (QFile::exists(aside))
-        QFile::rename(aside, output);
 }

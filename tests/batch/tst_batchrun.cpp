@@ -29,6 +29,7 @@ class TestBatchRun : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir home; // GLib reads HOME and XDG_DATA_HOME once, so one for the whole run
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<MainForm> window;
 
@@ -67,13 +68,13 @@ class TestBatchRun : public QObject
 private slots:
     void init()
     {
+        qputenv("HOME", home.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
         dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir->isValid());
+        QVERIFY(dir->isValid() && QDir::setCurrent(dir->path()));
         qputenv("FAKEDICTZIP_LOG", dir->filePath("runs.log").toLocal8Bit());
-        // The Trash in the test's folder; anything Qt puts in the current folder lands there too.
-        qputenv("HOME", dir->path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", dir->filePath("data").toLocal8Bit());
-        QVERIFY(QDir().mkpath(dir->filePath("data")) && QDir::setCurrent(dir->path()));
+        qunsetenv("FAKEDICTZIP_FOREIGN");
+        QDir(home.filePath("data/Trash")).removeRecursively();
         window = std::make_unique<MainForm>();
     }
     void cleanup()
@@ -180,7 +181,11 @@ private slots:
         // One file of three done at the second's start; then into the second, not from the bar's start.
         QCOMPARE(early * 3, bar->maximum());
         QVERIFY2(value > bar->maximum() / 2 && value < bar->maximum() * 2 / 3, qPrintable(QString::number(value)));
-        QCOMPARE(toolRuns(), QStringList({"-k\t-f\t" + paths[0], "-k\t-f\t" + paths[1], "-f\t" + paths[2]}));
+        // Ours is always told where a file in the way goes (the fake logs the option, not its path).
+        const QString aside = "--replaced-to\t";
+        QCOMPARE(
+            toolRuns(),
+            QStringList({aside + "-k\t-f\t" + paths[0], aside + "-k\t-f\t" + paths[1], aside + "-f\t" + paths[2]}));
     }
 
     void cancel_data()
@@ -256,35 +261,57 @@ private slots:
 
     void replace_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("fake");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("decompress over an edited file") << "a.dsl.dz" << QByteArray() << "done";
-        QTest::newRow("no Trash: nothing runs") << "c.dsl" << QByteArray() << "failed (-1)";
-        QTest::newRow("killed: no partial output")
-            << "d.dsl.dz" << QByteArray("sleep_ms=30000\nignore_term=1") << "cancelled";
+        // The fake, the fake as our own compressor, the real one or none; the input (a trailing slash makes
+        // a folder); the fake's settings; the status.
+        for (const char *column : {"tool", "name", "fake", "status"})
+            QTest::addColumn<QString>(column);
+        // Done: the previous file in the Trash, restored under its name; else in place, none in the Trash.
+        for (const char *row :
+             {"decompress over an edited file|fake|a.dsl.dz||done", "ours, over a link to a folder|real|l.dsl||done",
+              "a file that appeared as the run began|own|p.dsl|appear=1|done",
+              "damaged input|real|d.dsl.dz||failed (3)",
+              "damaged input, another compressor|fake|d.dsl.dz|exit=3|failed (3)",
+              "Cancel, killed|fake|k.dsl.dz|sleep_ms=30000;ignore_term=1|cancelled",
+              "Cancel, ours killed|own|k.dsl.dz|sleep_ms=30000;ignore_term=1|cancelled",
+              "window closed|own|w.dsl|sleep_ms=30000|cancelled", "missing compressor|none|m.dsl.dz||failed (-1)",
+              "folder named like the output|real|x.dz/||failed (2)"}) {
+            const QStringList cells = QString(row).replace(';', '\n').split('|');
+            QTest::addRow("%s", qPrintable(cells[0])) << cells[1] << cells[2] << cells[3] << cells[4];
+        }
     }
-    // The file a run replaces is in the Trash, or where no Trash can take it, left alone.
     void replace()
     {
+        QFETCH(QString, tool);
         QFETCH(QString, name);
-        QFETCH(QByteArray, fake);
+        QFETCH(QString, fake);
         QFETCH(QString, status);
-        const bool trash = status != "failed (-1)"; // else no Trash can take the file the run replaces
-        const QString path = makeFile(name, 100, fake), old = DictZip::outputName(path);
-        writeInput(old, 7); // the runs write as much as they read: 100 bytes
-        if (!trash)
-            qputenv("XDG_DATA_HOME", path.toLocal8Bit()); // a file: no Trash folder can be made there
-        During cancel([&] { return status == "cancelled" && polled(0); }, [&] { click("pbCancel"); });
+        const auto entry = [](const QFileInfo &info) { return info.symLinkTarget() + QString::number(info.size()); };
+        auto *runner = window->findChild<DictZip *>();
+        qputenv("FAKEDICTZIP_FOREIGN", tool == "fake" ? "1" : "");
+        runner->toolPath = tool == "real" ? DICTZIP_PROGRAM : tool == "none" ? "/nowhere/dictzip" : runner->toolPath;
+        runner->probeVersion();
+        const QString path = dir->filePath(QString(name).remove('/')), old = DictZip::outputName(path);
+        QVERIFY(name.endsWith('/') ? QDir().mkdir(path) : !makeFile(name, 100, fake.toUtf8()).isEmpty());
+        QVERIFY(name.startsWith('l') ? QDir().mkdir(dir->filePath("to")) && QFile::link(dir->filePath("to"), old)
+                                     : fake.contains("appear") || !writeInput(old, 7).isEmpty());
+        const QString previous = fake.contains("appear") ? "8" : entry(QFileInfo(old));
+        const QString why = status == "done" ? "is in the Trash" : tool == "none" ? "cannot start" : "";
+        During cancel([&] { return status == "cancelled" && polled(0); },
+                      [&] { click(name.startsWith('w') ? "pbExit" : "pbCancel"); });
         window->processFiles({path});
 
-        const QString trashed = dir->filePath("data/Trash/files/" + QFileInfo(old).fileName());
         QCOMPARE(column(1), QStringList{status});
-        QCOMPARE(toolRuns().size(), int(trash));
-        QVERIFY(QFile::exists(path) && !QFile::exists(dir->filePath("files")));
-        QCOMPARE(QFile::exists(old), status != "cancelled");
-        QCOMPARE(QFileInfo(trash ? trashed : old).size(), 7);
-        QVERIFY(row(0)->toolTip(1).contains(trash ? trashed : "cannot be moved to the Trash"));
+        QCOMPARE(toolRuns().isEmpty(), tool == "none" || tool == "real");
+        QVERIFY(QFileInfo::exists(path) && QDir(dir->path()).entryList({"*dictzip-old*"}, QDir::System).isEmpty());
+        QVERIFY(row(0)->toolTip(1).contains(why));
+        QProcess trash; // a freedesktop.org Trash tool lists and restores what went there
+        trash.start("trash-list");
+        const QStringList listed = QString(trash.waitForFinished(20000) ? trash.readAll() : "").split('\n').filter(old);
+        QCOMPARE(listed.size(), int(status == "done"));
+        QCOMPARE(entry(QFileInfo(old)) == previous, status != "done");
+        if (!listed.isEmpty() && listed[0].endsWith(' ' + old) && QFile::rename(old, old + ".new"))
+            QProcess::execute("sh", {"-c", "echo 0 | trash-restore '" + old + "'"});
+        QCOMPARE(entry(QFileInfo(old)), previous);
     }
 
     void filesRefused_data()

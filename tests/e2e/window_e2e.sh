@@ -46,11 +46,12 @@ open_typed() {
     done
 }
 
-# A batch in ~/dictionaries: the replaced .dz goes to the Trash; a damaged file fails with its reason (pictured).
+# A batch in ~/dictionaries: the replaced .dz goes to the Trash; a damaged file fails with its reason (pictured),
+# leaving the good file it would replace in place.
 dicts="$home/dictionaries"
 make_dsl "$dicts/en-fr.dsl" 300000
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
-head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz"
+head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz" && make_dsl "$dicts/damaged.dsl" 9 && cp "$dicts/damaged.dsl" damaged.orig
 open_typed "$app_home/dictionaries/" '"en-fr.dsl" "damaged.dsl.dz" '
 
 wait_for 60 same_as "$dicts/en-fr.dsl.dz" "$dicts/en-fr.dsl" || fail "en-fr.dsl.dz did not replace the old one"
@@ -66,6 +67,8 @@ about=$(timeout 20 xdotool search --sync --onlyvisible --name '^About Lexpack$' 
 [ -n "$about" ] || fail "F1 did not open About"
 focus "$about"
 xdotool key --window "$about" Escape
+cmp -s "$dicts/damaged.dsl" damaged.orig && [ ! -e "$home/.local/share/Trash/files/damaged.dsl" ] ||
+    fail "the damaged .dz did not leave the good damaged.dsl in place"
 
 # Ctrl+Q ends the program with exit code 0.
 focus "$window"

@@ -1,7 +1,9 @@
 // A stand-in for our dictzip: writes the output dictzip would, grown in four steps as "<input>.fake" says (exit,
-// sleep_ms, bytes, crash, ignore_term, say: printed on stderr with dictzip's hint), each after a progress line if
-// asked, waits while "<input>.hold" exists, removes the input unless -k, and its partial output on SIGTERM (exit
-// 143). Its version text goes on after a zero byte. FAKEDICTZIP_LOG gets each other run's arguments, joined by tabs.
+// sleep_ms, bytes, crash, ignore_term, say: printed on stderr with dictzip's hint, appear: an output was there),
+// each after a progress line if asked, waits while "<input>.hold" exists, removes the input unless -k, and its
+// partial output on SIGTERM (exit 143), putting back the output it moved to --replaced-to. Its version text goes on
+// after a zero byte; with FAKEDICTZIP_FOREIGN set it speaks as another dictzip. FAKEDICTZIP_LOG gets each other
+// run's arguments, joined by tabs.
 
 #include <chrono>
 #include <csignal>
@@ -16,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-static std::string output;
+static std::string output, aside;
 
 int main(int argc, char **argv)
 {
@@ -26,10 +28,13 @@ int main(int argc, char **argv)
         const std::string arg = argv[i];
         line += (i > 1 ? "\t" : "") + arg;
         keep |= arg == "-k", decompress |= arg == "-d", progress |= arg == "--progress";
+        aside = arg == "--replaced-to" && i + 1 < argc ? argv[++i] : aside;
         input = arg[0] != '-' ? arg : input;
     }
     if (line == "-V")
-        return std::printf("dictzip 1 (Lexpack)\n%cafter", 0) < 0;
+        return (*(std::getenv("FAKEDICTZIP_FOREIGN") ?: "") ? std::puts("fake 1")
+                                                            : std::printf("dictzip 1 (Lexpack)\n%cafter", 0))
+            < 0;
     if (const char *log = std::getenv("FAKEDICTZIP_LOG"))
         std::ofstream(log, std::ios::app) << line << '\n';
 
@@ -45,8 +50,15 @@ int main(int argc, char **argv)
 
     const bool dz = input.size() >= 3 && strcasecmp(input.c_str() + input.size() - 3, ".dz") == 0;
     output = decompress && dz ? input.substr(0, input.size() - 3) : input + ".dz";
+    if (setting("appear"))
+        std::ofstream(output) << "appeared";
+    if (!aside.empty() && access(output.c_str(), F_OK) == 0 && std::rename(output.c_str(), aside.c_str()) != 0)
+        return 4;
     std::signal(
-        SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) { unlink(output.c_str()), _exit(143); });
+        SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) {
+            aside.empty() ? unlink(output.c_str()) : std::rename(aside.c_str(), output.c_str());
+            _exit(143);
+        });
     const long long size = info.st_size, bytes = setting("bytes") >= 0 ? setting("bytes") : size;
     const long long steps = 4;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
@@ -66,5 +78,7 @@ int main(int argc, char **argv)
         std::abort();
     if (setting("exit") == 0 && !keep)
         std::remove(input.c_str());
+    if (setting("exit") != 0 && !aside.empty())
+        std::rename(aside.c_str(), output.c_str());
     return int(setting("exit"));
 }

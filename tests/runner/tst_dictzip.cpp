@@ -71,23 +71,84 @@ private slots:
     void stop_data()
     {
         QTest::addColumn<QByteArray>("fake");
-        QTest::newRow("stops when asked") << QByteArray("sleep_ms=60000");
-        QTest::newRow("killed after the grace time") << QByteArray("sleep_ms=60000\nignore_term=1");
+        QTest::addColumn<bool>("destroy"); // the runner destroyed with the window instead
+        QTest::newRow("stops when asked") << QByteArray("sleep_ms=60000") << false;
+        QTest::newRow("killed after the grace time") << QByteArray("sleep_ms=60000\nignore_term=1") << false;
+        QTest::newRow("destroyed") << QByteArray("sleep_ms=60000\nignore_term=1") << true;
     }
-    // A stopped run leaves no partial output; only one that does not listen is killed.
+    // A stopped run leaves no partial output, what it replaces in place; only a deaf one is killed.
     void stop()
     {
         QFETCH(QByteArray, fake);
+        QFETCH(bool, destroy);
         const QString input = writeInput(work.filePath("stop.dsl"), 100, fake);
-        DictZip runner;
-        QVERIFY(!runner.stop([] {}));
-        runner.start(input, true);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(input + ".dz"), 20000);
+        writeInput(input + ".dz", 7);
+        auto *runner = new DictZip;
+        QVERIFY(!runner->stop([] {}));
+        runner->start(input, true);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(input + ".dz") && QFileInfo(input + ".dz").size() == 0, 20000);
         int pumps = 0;
-        QVERIFY(runner.stop([&] { ++pumps; }) && runner.waitForFinished(0) && !QFile::exists(input + ".dz"));
         const bool killed = fake.contains("ignore_term");
-        QCOMPARE(runner.exitCode(), killed ? -1 : 143);
-        QVERIFY(pumps > 0 || !killed);
+        if (!destroy)
+            QVERIFY(runner->stop([&] { ++pumps; }) && runner->exitCode() == (killed ? -1 : 143));
+        delete runner;
+        QCOMPARE(QFileInfo(input + ".dz").size(), 7);
+        QVERIFY(pumps > 0 || !killed || destroy);
+    }
+
+    void hostileTrash_data()
+    {
+        QTest::addColumn<QString>("setup"); // shell; $F is the files' folder, $H the home
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("trashed");
+        // A file system of its own (GIO keeps no Trash on tmpfs), with a folder of another's.
+        const QString drive =
+            "truncate -s 4M $F.img && mkfs.ext2 -q $F.img && mount -o loop $F.img $F && mkdir $F/x && ";
+        for (const QString &row : QStringList{
+                 ".Trash-UID link, another file system|" + drive + "ln -s x $F/.Trash-$(id -u)|a|",
+                 ".Trash/UID link|" + drive + "mkdir -m 1777 $F/.Trash && ln -s ../x $F/.Trash/$(id -u)|a|1",
+                 "read-only info/|I=$H/data/Trash/info; mkdir -m 700 $H/data && mkdir -p $I && mount --bind -r $I "
+                 "$I|a|",
+                 "% and a newline|true|sale 100%25 off\nPath=b|1", "no ~/.local/share|unset XDG_DATA_HOME|a|1"}) {
+            const QStringList cells = row.split('|');
+            QTest::addRow("%s", qPrintable(cells[0])) << cells[1] << cells[2] << !cells[3].isEmpty();
+        }
+    }
+    // In seconds, in a process (as root a mount namespace) of its own: nothing outside the user's own
+    // Trash, names as they were unless the Trash has the file named once, and a private data folder.
+    void hostileTrash()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, name);
+        QFETCH(bool, trashed);
+        if (qEnvironmentVariableIsSet("LEXPACK_REPLACE")) { // the runner in the process prepared below
+            DictZip runner;
+            runner.start(qEnvironmentVariable("LEXPACK_REPLACE"), true);
+            QVERIFY(runner.waitForFinished(9000));
+            return void(std::printf("exit %d: %s\n", runner.exitCode(), qPrintable(runner.message())));
+        }
+        const bool mounts = QProcess::execute("unshare", {"-m", "true"}) == 0; // as root
+        if (setup.contains("mount") && !mounts)
+            QSKIP("needs root and a mount namespace");
+        QProcess child;
+        const QString script = "exec 2>&1; F=" + work.filePath("f") + " H=" + work.filePath("h") + " N='" + name
+            + "'; export HOME=$H XDG_DATA_HOME=$H/data; rm -rf $F $H; mkdir $F $H && " + setup
+            + " && head -c 9 /dev/zero > \"$F/$N\" && printf 1234567 > \"$F/$N.dz\" && LEXPACK_REPLACE=\"$F/$N\" "
+              "timeout 10 \"$0\" \"$1\"\n D=${XDG_DATA_HOME:-$H/.local/share}\n"
+              "echo \"previous: $(wc -c < \"$F/$N.dz\") data: $(stat -c %a $D)\"\n"
+              "find $F -path \"$F/x/*\" -o -name '*dictzip-old*' | sed 's/^/stray: /'\n"
+              "cat $F/.Trash*/*/info/* $F/.Trash-*/info/* $D/Trash/info/*";
+        child.start(mounts ? "unshare" : "sh",
+                    (mounts ? QStringList{"-m", "sh"} : QStringList())
+                        << "-c" << script << QCoreApplication::applicationFilePath()
+                        << QString("hostileTrash:") + QTest::currentDataTag());
+        QVERIFY(child.waitForFinished(20000));
+        const QString out = child.readAll();
+        QVERIFY2(out.contains(trashed ? "exit 0:" : "exit -1: not replaced") && !out.contains("stray: ")
+                     && out.contains(QString("previous: %1 data: 700").arg(trashed ? 9 : 7)),
+                 qPrintable(out));
+        const QByteArray path = QByteArray::fromPercentEncoding(out.section("\nPath=", 1).section('\n', 0, 0).toUtf8());
+        QVERIFY(out.count("\nPath=") == int(trashed) && path.endsWith(name.toUtf8() + ".dz") == trashed);
     }
 
     // Our compressor is known by its version text and tells how far it has read.

@@ -64,7 +64,7 @@ TEST(filesAreNamedKeptAndRemovedAsAsked)
     writeFile(s / "a.txt", data);
     CHECK(s.run({"-f", "a.txt"}).exitCode == 0 && s.snapshot().size() == 1);
     CHECK(s.run({"-s", "58000", "--size=1000", "a.txt.dz"}).bytes() == slice(data, 58000, 1000));
-    // The listing: members, chunks, chunk length, sizes, the share saved and the stored name.
+    // The listing: members, chunks, chunk length, sizes and the stored name.
     const auto packed = fs::file_size(s / "a.txt.dz");
     const std::string listed = s.run({"-l", "a.txt.dz"}).out;
     std::istringstream row(listed.substr(listed.find('\n') + 1));

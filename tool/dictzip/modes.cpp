@@ -282,7 +282,7 @@ Status runMode(const Options &options, const std::string &path, RunState &state)
     if (!s.ok())
         return s;
     input.reportProgress = options.progress;
-    OutputFile output(outputPath);
+    OutputFile output(outputPath, options.replacedTo);
     switch (options.mode) {
     case Mode::Compress: return compressFile(options, path, input, output);
     case Mode::Decompress: return decompressFile(options, path, input, output);

@@ -27,6 +27,10 @@ extern const char kHelp[] =
     "  -e, --size SIZE       with -s: write at most SIZE bytes (cut at the end)\n"
     "  -f, --force           replace an existing output file\n"
     "  -k, --keep            keep the input file\n"
+    "      --replaced-to PATH\n"
+    "                        with -f and one file: move a file that the output\n"
+    "                        replaces to PATH, which must not exist, and leave it\n"
+    "                        there once the output is complete\n"
     "  -j, --threads N       work with N threads (default: one per core)\n"
     "      --chunk-length N  bytes of input per chunk, 1 to 58315 (default 58315)\n"
     "  -1 ... -12            deflate every chunk with libdeflate at this level\n"
@@ -118,6 +122,8 @@ Status parseOptions(int argc, char **argv, Options &options)
             options.keep = true;
         else if ("--" + name == frontend::kProgressOption)
             options.progress = true;
+        else if ("--" + name == frontend::kReplacedToOption)
+            options.replacedTo = value;
         else if (name == "multi-member")
             options.multiMember = true;
         else if (name == "n" || name == "no-name")
@@ -149,7 +155,7 @@ Status parseOptions(int argc, char **argv, Options &options)
     };
     auto takesValue = [](const std::string &name) {
         return name == "s" || name == "start" || name == "e" || name == "size" || name == "j" || name == "threads" ||
-               name == "chunk-length";
+               name == "chunk-length" || name == "replaced-to";
     };
 
     for (int i = 1; i < argc; ++i) {
@@ -223,6 +229,8 @@ Status parseOptions(int argc, char **argv, Options &options)
         return Status::usage("-c writes decompressed data only; add -d");
     if (options.files.empty())
         return Status::usage("no file given");
+    if (!options.replacedTo.empty() && options.files.size() > 1)
+        return Status::usage("--replaced-to takes one file");
     if (options.threads == 0)
         options.threads = platform::processorCount();
     // The reproducible-builds convention: no file time later than this goes into an output.

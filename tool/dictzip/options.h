@@ -19,7 +19,8 @@ struct Options {
     bool force = false;
     bool keep = false;
     bool toStdout = false;
-    bool progress = false; // "progress READ SIZE" lines on standard error
+    bool progress = false;  // "progress READ SIZE" lines on standard error
+    std::string replacedTo; // where a replaced output goes and stays (one file only)
     uint64_t start = 0;
     uint64_t size = std::numeric_limits<uint64_t>::max();
     unsigned threads = 0; // after parsing, one per core unless given

@@ -20,10 +20,10 @@ Status OutputFile::create(bool force)
             std::string candidate = path_ + frontend::kAsideMark + std::to_string(platform::processId());
             if (attempt)
                 candidate += "-" + std::to_string(attempt);
-            error = platform::renameNoReplace(path_, candidate);
+            error = platform::renameNoReplace(path_, keepAs_.empty() ? candidate : keepAs_);
             if (!error)
-                backup_ = candidate;
-            else if (!platform::isAlreadyExists(error) || attempt == 99)
+                backup_ = keepAs_.empty() ? candidate : keepAs_;
+            else if (!platform::isAlreadyExists(error) || attempt == 99 || !keepAs_.empty())
                 return Status::output("cannot move the existing " + path_ + " aside: " + platform::errorText(error));
         }
     }
@@ -51,7 +51,7 @@ Status OutputFile::commit(bool durable, const platform::FileInfo &from, std::opt
     if (error)
         return Status::output("write error on " + path_ + ": " + platform::errorText(error));
     committed_ = true;
-    if (!backup_.empty() && (error = platform::removeFile(backup_)) != 0)
+    if (!backup_.empty() && keepAs_.empty() && (error = platform::removeFile(backup_)) != 0)
         platform::printError("dictzip: warning: the file replaced by " + path_ + " is still there as " + backup_ +
                              ": " + platform::errorText(error));
     return {};

@@ -11,9 +11,13 @@ namespace dz {
 // An output file written under its final name. A file that stood there before
 // is moved aside in the same folder first (as NAME.dictzip-old-PID) and comes
 // back if the run fails; it is removed only once the new file is complete.
+// With `keepAs`, the previous file goes there instead and stays once the new
+// file is complete, for the caller to dispose of.
 class OutputFile {
 public:
-    explicit OutputFile(std::string path) : path_(std::move(path)) {}
+    explicit OutputFile(std::string path, std::string keepAs = {}) : path_(std::move(path)), keepAs_(std::move(keepAs))
+    {
+    }
     ~OutputFile() { abandon(); }
     OutputFile(const OutputFile &) = delete;
     OutputFile &operator=(const OutputFile &) = delete;
@@ -35,6 +39,7 @@ public:
 
 private:
     std::string path_;
+    std::string keepAs_;
     std::string backup_;
     platform::File file_;
     bool created_ = false;

@@ -29,6 +29,9 @@ constexpr char kVersionMark[] = "(Lexpack)";
 // A file replaced under -f waits in its folder as NAME + kAsideMark + process id
 // until the new one is complete.
 constexpr char kAsideMark[] = ".dictzip-old-";
+// With this option and a path, the replaced file waits there instead, and stays
+// there once the run has succeeded, for the window to put in the Trash.
+constexpr char kReplacedToOption[] = "--replaced-to";
 
 // The named event through which the window asks a running dictzip.exe to stop.
 // A console program started without a console of its own never sees Ctrl+Break
