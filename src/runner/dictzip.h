@@ -62,6 +62,7 @@ private:
     void askToStop();
     bool moveOldOutputToTrash();
     void readOutput();
+    void takeLine();
     void removePartialOutput();
 
     QString toolPath;
@@ -74,7 +75,9 @@ private:
     // The output did not exist when the run started: what is there after a stop is partial.
     bool outputWasFree = false;
     qint64 pid = 0;
-    QByteArray pendingLine;
+    bool probing = false;
+    QByteArray versionBytes;
+    QByteArray pendingLine; // the line being read, cut one byte past the limit
     QString lastMessage;
     QStringList printed; // the run's last lines, progress lines left out
     QString trashPath;

@@ -1,8 +1,10 @@
 // A stand-in for dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
-// says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr), in four steps, waits
+// says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr, noise: a line of that
+// many bytes on stderr first, -1 for one without end), in four steps, waits
 // while "<input>.hold" exists, removes the input unless -k, and its partial output on
 // SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -50,6 +52,9 @@ int main(int argc, char **argv)
     const long long bytes = setting("bytes") >= 0 ? setting("bytes") : (long long)info.st_size;
     const long long steps = 4;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
+    for (long long left = setting("noise"), n = 0; left != 0; left -= left > 0 ? n : 0)
+        n = std::min(left < 0 ? 65536 : left, 65536LL), std::fwrite(std::string(n, 'x').data(), 1, n, stderr);
+    std::fputs(setting("noise") > 0 ? "\n" : "", stderr);
     for (long long step = 1; file && step <= steps; ++step) {
         std::this_thread::sleep_for(std::chrono::milliseconds(setting("sleep_ms") / steps));
         if (ftruncate(fileno(file), bytes * step / steps) != 0)

@@ -50,6 +50,7 @@ private slots:
         QTest::newRow("failure") << QByteArray("exit=3") << 3;
         QTest::newRow("crash") << QByteArray("crash=1") << -1;
         QTest::newRow("failed start") << QByteArray("missing tool") << -1;
+        QTest::newRow("a 10 MB line") << QByteArray("exit=4\nnoise=10000000\nsay=the reason") << 4;
     }
     // Each after a successful run: nothing of that run's 0 may be passed on.
     void exitCode()
@@ -66,6 +67,7 @@ private slots:
         runner.start(input, true);
         QVERIFY(runner.waitForFinished(30000));
         QCOMPARE(runner.exitCode(), expected);
+        QVERIFY(runner.message().size() < 1000 && (expected != 4 || runner.message().endsWith("\nthe reason")));
     }
 
     void stop_data()
@@ -73,6 +75,7 @@ private slots:
         QTest::addColumn<QByteArray>("fake");
         QTest::newRow("stops when asked") << QByteArray("sleep_ms=60000");
         QTest::newRow("killed after the grace time") << QByteArray("sleep_ms=60000\nignore_term=1");
+        QTest::newRow("output without end") << QByteArray("noise=-1");
     }
     // A stopped run leaves no partial output; only one that does not listen is killed.
     void stop()
@@ -88,6 +91,7 @@ private slots:
         const bool killed = fake.contains("ignore_term");
         QCOMPARE(runner.exitCode(), killed ? -1 : 143);
         QVERIFY(pumps > 0 || !killed);
+        QVERIFY(runner.message().size() < 1000);
     }
 };
 
