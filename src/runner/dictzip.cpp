@@ -40,14 +40,14 @@ DictZip::DictZip(QObject *parent)
     connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
             startFailed = true;
-            lastMessage =
-                QStringLiteral("cannot start %1: %2").arg(toolPath, process.errorString());
+            lastMessage = tr("cannot start %1: %2")
+                              .arg(QDir::toNativeSeparators(toolPath), process.errorString());
         }
     });
     connect(&process, &QProcess::started, this, [this] { pid = process.processId(); });
     connect(&process, &QProcess::finished, this, [this](int, QProcess::ExitStatus status) {
         if (status == QProcess::CrashExit)
-            lastMessage = QStringLiteral("the compressor ended abnormally");
+            lastMessage = tr("the compressor ended abnormally");
     });
     // Output is taken as it arrives, so that it never piles up in the process's buffer.
     connect(&process, &QProcess::readyRead, this, &DictZip::readOutput);
