@@ -4,7 +4,6 @@
 // while "<input>.hold" exists, removes the input unless -k, and its partial output on
 // SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -53,8 +52,7 @@ int main(int argc, char **argv)
     const long long steps = 4;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
     for (long long left = setting("noise"), n = 0; left != 0; left -= left > 0 ? n : 0)
-        n = std::min(left < 0 ? 65536 : left, 65536LL), std::fwrite(std::string(n, 'x').data(), 1, n, stderr);
-    std::fputs(setting("noise") > 0 ? "\n" : "", stderr);
+        n = left < 0 || left > 65536 ? 65536 : left, std::fwrite(std::string(n, 'x').data(), 1, n, stderr);
     for (long long step = 1; file && step <= steps; ++step) {
         std::this_thread::sleep_for(std::chrono::milliseconds(setting("sleep_ms") / steps));
         if (ftruncate(fileno(file), bytes * step / steps) != 0)
@@ -64,7 +62,7 @@ int main(int argc, char **argv)
         return 3;
     for (int waited = 0; access((input + ".hold").c_str(), F_OK) == 0 && waited < 3000; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::fputs(text["say"].empty() ? "" : (text["say"] + "\n").c_str(), stderr);
+    std::fputs(("\n" + text["say"] + "\n").c_str(), stderr); // blank lines are no message
     if (setting("crash"))
         std::abort();
     if (setting("exit") == 0 && !keep)

@@ -53,11 +53,9 @@ check_tree() {
     done
     # Installed, the entry opens .dz files and leaves text files to their own default.
     mkdir -p "$xdg/applications" && cp "$entry" "$xdg/applications/" && update-desktop-database "$xdg/applications"
-    default() { XDG_DATA_HOME="$xdg/none" XDG_CONFIG_HOME="$xdg/none" XDG_DATA_DIRS="$1" \
-        timeout 20 env -u XDG_CURRENT_DESKTOP xdg-mime query default "$2"; }
+    default() { XDG_DATA_HOME=$xdg/none XDG_CONFIG_HOME=$xdg/none XDG_DATA_DIRS=$1 timeout 20 env -u XDG_CURRENT_DESKTOP xdg-mime query default "$2"; }
     [ "$(default "$xdg:/usr/share" text/plain)" = "$(default /usr/share text/plain)" ] \
-        && [ "$(default "$xdg:/usr/share" application/x-dictzip)" = lexpack.desktop ] \
-        || fail "$2: installing changed the default for text files, or .dz files do not open with Lexpack"
+        && [ "$(default "$xdg:/usr/share" application/x-dictzip)" = lexpack.desktop ] || fail "$2: installing changed the default for text files, or .dz files do not open with Lexpack"
 }
 
 timeout 120 cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install failed"
