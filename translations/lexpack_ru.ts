@@ -2,6 +2,42 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>no compressor found beside %1</source>
+        <translation>рядом с %1 не найден компрессор</translation>
+    </message>
+    <message>
+        <source>compressor: %1</source>
+        <translation>компрессор: %1</translation>
+    </message>
+    <message>
+        <source>Compresses each FILE to FILE.dz and decompresses each .dz file,
+as if the files had been dropped on the window.</source>
+        <translation>Сжимает каждый файл FILE в FILE.dz и распаковывает каждый файл .dz,
+как если бы файлы перетащили в окно.</translation>
+    </message>
+    <message>
+        <source>files to compress or decompress</source>
+        <translation>файлы для сжатия или распаковки</translation>
+    </message>
+</context>
+<context>
+    <name>DictZip</name>
+    <message>
+        <source>cannot start %1: %2</source>
+        <translation>не удаётся запустить %1: %2</translation>
+    </message>
+    <message>
+        <source>the compressor ended abnormally</source>
+        <translation>компрессор завершился аварийно</translation>
+    </message>
+    <message>
+        <source>not replaced: %1 exists and cannot be moved to the Trash: %2</source>
+        <translation>не заменено: %1 уже есть и не может быть перемещён в корзину: %2</translation>
+    </message>
+</context>
+<context>
     <name>MainForm</name>
     <message>
         <source>Lexpack - Lexpacker</source>
@@ -98,6 +134,69 @@
     <message>
         <source>Copy error</source>
         <translation>Копировать ошибку</translation>
+    </message>
+    <message>
+        <source>New size as a share of the old size</source>
+        <translation>Новый размер в процентах от старого</translation>
+    </message>
+    <message>
+        <source>%1 done, %2 failed, %3 cancelled; %4 bytes added</source>
+        <translation>готово: %1, с ошибкой: %2, отменено: %3; прибавилось байт: %4</translation>
+    </message>
+    <message>
+        <source>%1 done, %2 failed, %3 cancelled; %4 bytes saved</source>
+        <translation>готово: %1, с ошибкой: %2, отменено: %3; сэкономлено байт: %4</translation>
+    </message>
+    <message>
+        <source>more files are taken once this batch has ended</source>
+        <translation>новые файлы принимаются только после окончания этого пакета</translation>
+    </message>
+    <message>
+        <source>the name is not valid UTF-8, so it could stand for another file; rename the file to process it</source>
+        <translation>имя не является корректным UTF-8 и может обозначать другой файл; переименуйте файл, чтобы обработать его</translation>
+    </message>
+    <message>
+        <source>the previous %1 is in the Trash: %2</source>
+        <translation>прежний файл %1 перемещён в корзину: %2</translation>
+    </message>
+    <message>
+        <source>compressor not found: %1</source>
+        <translation>компрессор не найден: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Trash</name>
+    <message>
+        <source>the Recycle Bin cannot take it</source>
+        <translation>корзина не может его принять</translation>
+    </message>
+    <message>
+        <source>cannot create %1: %2</source>
+        <translation>не удаётся создать %1: %2</translation>
+    </message>
+    <message>
+        <source>its file system has no Trash of this user&apos;s</source>
+        <translation>в его файловой системе нет корзины этого пользователя</translation>
+    </message>
+    <message>
+        <source>cannot write in %1: %2</source>
+        <translation>не удаётся записать в %1: %2</translation>
+    </message>
+    <message>
+        <source>cannot move %1 to %2: %3</source>
+        <translation>не удаётся переместить %1 в %2: %3</translation>
+    </message>
+    <message>
+        <source>the previous %1 is kept as %2: %3</source>
+        <translation>прежний файл %1 сохранён как %2: %3</translation>
+    </message>
+    <message>
+        <source>the previous %1 is still there and the new one is %2: %3</source>
+        <translation>прежний файл %1 остался на месте, новый — %2: %3</translation>
+    </message>
+    <message>
+        <source>the new %1 is kept as %2: %3</source>
+        <translation>новый файл %1 сохранён как %2: %3</translation>
     </message>
 </context>
 </TS>

@@ -5,11 +5,13 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
 
 #ifdef Q_OS_WIN
+#include <shellapi.h>
 #include <windows.h>
 #endif
 
@@ -36,42 +38,67 @@ QString versionLine()
     return QStringLiteral("lexpack %1, %2\n")
         .arg(QCoreApplication::applicationVersion(),
              compressor.isEmpty()
-                 ? QStringLiteral("no compressor found beside %1")
+                 ? QCoreApplication::translate("CommandLine", "no compressor found beside %1")
                        .arg(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()))
-                 : QStringLiteral("compressor: %1").arg(compressor));
+                 : QCoreApplication::translate("CommandLine", "compressor: %1").arg(compressor));
 }
+
+// Qt's own options: "-platform", "-style"... are single-dash words, taken by the
+// application object that builds the window.
+const char *const qtValueOptions[] = {
+    "platform",        "platformpluginpath", "platformtheme", "plugin",  "style",  "stylesheet",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session", "display"};
+const char *const qtFlagOptions[] = {"reverse", "widgetcount"};
 
 } // namespace
 
-StartRequest readCommandLine()
+QStringList programArguments(int argc, char *argv[])
+{
+    QStringList arguments;
+#ifdef Q_OS_WIN
+    // argv holds the arguments in the ANSI code page, which cannot hold every name.
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    int count = 0;
+    if (wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            arguments << QString::fromWCharArray(wide[i]);
+        LocalFree(wide);
+    }
+#else
+    for (int i = 0; i < argc; ++i)
+        arguments << QFile::decodeName(argv[i]);
+#endif
+    return arguments;
+}
+
+StartRequest readCommandLine(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Compresses each FILE to FILE.dz and decompresses each .dz file,\n"
-                       "as if the files had been dropped on the window."));
-    // Qt's own "-platform", "-style"... are single-dash words; the application object
-    // that builds the window takes them, so they are accepted here and left to it.
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "CommandLine",
+        "Compresses each FILE to FILE.dz and decompresses each .dz file,\n"
+        "as if the files had been dropped on the window."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    for (const char *name :
-         {"platform", "platformpluginpath", "platformtheme", "plugin", "style", "stylesheet",
-          "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display"}) {
+    for (const char *name : qtValueOptions) {
         QCommandLineOption qtOption(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(qtOption);
     }
-    for (const char *name : {"reverse", "widgetcount"}) {
+    for (const char *name : qtFlagOptions) {
         QCommandLineOption qtOption(QString::fromLatin1(name));
         qtOption.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(qtOption);
     }
-    parser.addPositionalArgument(QStringLiteral("FILE"),
-                                 QStringLiteral("files to compress or decompress"),
-                                 QStringLiteral("[FILE...]"));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QCoreApplication::translate("CommandLine", "files to compress or decompress"),
+        QStringLiteral("[FILE...]"));
 
     StartRequest request;
-    if (!parser.parse(QCoreApplication::arguments())) {
+    if (!parser.parse(arguments)) {
         print(stderr,
               QStringLiteral("lexpack: %1\n\n%2").arg(parser.errorText(), parser.helpText()));
         request.exitCode = 1;
@@ -82,6 +109,14 @@ StartRequest readCommandLine()
         print(stdout, versionLine());
         request.exitCode = 0;
     } else {
+        for (const char *name : qtValueOptions) {
+            for (const QString &value : parser.values(QString::fromLatin1(name)))
+                request.qtOptions << QLatin1Char('-') + QLatin1String(name) << value;
+        }
+        for (const char *name : qtFlagOptions) {
+            if (parser.isSet(QString::fromLatin1(name)))
+                request.qtOptions << QLatin1Char('-') + QLatin1String(name);
+        }
         // Against the working directory the program was started in, as a drop's paths are.
         for (const QString &file : parser.positionalArguments())
             request.files << (file.isEmpty() ? file : QFileInfo(file).absoluteFilePath());

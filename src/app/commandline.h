@@ -8,10 +8,17 @@
 struct StartRequest
 {
     QStringList files;
+    // Qt's own options that came before any file and before "--", each with its value:
+    // the only arguments the application object that builds the window gets to see.
+    QStringList qtOptions;
     int exitCode = -1;
 };
 
-// Reads the arguments of the running QCoreApplication; needs no display.
-StartRequest readCommandLine();
+// The program's arguments, argv[0] first: on Windows the Unicode command line, elsewhere
+// each argument decoded as file names are.
+QStringList programArguments(int argc, char *argv[]);
+
+// Reads `arguments`; needs a QCoreApplication but no display.
+StartRequest readCommandLine(const QStringList &arguments);
 
 #endif // COMMANDLINE_H

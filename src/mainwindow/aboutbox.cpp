@@ -38,7 +38,7 @@ void MainForm::on_pbAbout_clicked()
 
     // One arg() per value, in placeholder order: the tool's version text goes in last,
     // so a percent sequence in it is shown as it is rather than taken for a placeholder.
-    // It is not escaped either: the tool's own markup and line ends show as rich text.
+    // It is the tool's word, shown as text: markup in it is not read as markup.
     const QString body = tr("<b>Lexpacker</b><br>%2<br>version %1<br><br>"
                             "Made by <a href=\"https://lexpack.org/\">the Lexpack developers</a>"
                             "<hr>Qt %3 "
@@ -47,7 +47,7 @@ void MainForm::on_pbAbout_clicked()
                              .arg(QLatin1String(applicationVersion), 0, QLatin1Char(' '))
                              .arg(edition, 0, QLatin1Char(' '))
                              .arg(QLatin1String(QT_VERSION_STR), 0, QLatin1Char(' '))
-                             .arg(runner->version(), 0, QLatin1Char(' '));
+                             .arg(runner->version().toHtmlEscaped(), 0, QLatin1Char(' '));
     box->setInformativeText(body);
     box->open();
 }

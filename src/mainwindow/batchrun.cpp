@@ -14,6 +14,10 @@
 
 #include <climits>
 
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#endif
+
 // The batch: every path goes through dictzip in turn, one row each, with live sizes.
 // It runs inside the handler that started it and keeps the window alive by pumping
 // events between short waits on the tool.
@@ -35,6 +39,36 @@ QString joined(const QString &first, const QString &second)
                                                : first + QLatin1String("; ") + second;
 }
 
+// Bytes of a name that are not valid UTF-8 reach the program as U+FFFD, so such a path
+// names no file, or another file whose name holds U+FFFD itself. It is refused when a
+// folder on it holds an entry that decodes to the same name from other bytes. (QDir
+// lists no such entry at all.)
+bool lossyName(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const QStringList parts = QFileInfo(path).absoluteFilePath().split(QLatin1Char('/'));
+    QString folder = QStringLiteral("/");
+    for (const QString &part : parts) {
+        if (part.contains(QChar::ReplacementCharacter)) {
+            DIR *entries = opendir(QFile::encodeName(folder).constData());
+            bool alike = false;
+            while (const dirent *entry = entries && !alike ? readdir(entries) : nullptr)
+                alike = QFile::decodeName(entry->d_name) == part
+                    && QFile::encodeName(part) != entry->d_name;
+            if (entries)
+                closedir(entries);
+            if (alike)
+                return true;
+        }
+        if (!part.isEmpty())
+            folder += part + QLatin1Char('/');
+    }
+#else
+    Q_UNUSED(path);
+#endif
+    return false;
+}
+
 } // namespace
 
 void MainForm::processFiles(const QStringList &paths)
@@ -45,6 +79,7 @@ void MainForm::processFiles(const QStringList &paths)
         return;
 
     state = BatchState::Running;
+    filesRefused = false;
     ui->lInfo->setAccessibleDescription(QString());
     ui->tvResult->clear();
     showDetails(nullptr);
@@ -68,9 +103,8 @@ void MainForm::processFiles(const QStringList &paths)
     qint64 saved = 0;
     int firstFailed = -1; // each path has a row, in order
     for (int i = 0; i < paths.size() && busy(); ++i) {
-        ui->lInfo->setText(
-            QStringLiteral("[%1/%2] processing %3...")
-                .arg(QString::number(i + 1), QString::number(paths.size()), paths.at(i)));
+        showInfo(QStringLiteral("[%1/%2] processing %3...")
+                     .arg(QString::number(i + 1), QString::number(paths.size()), paths.at(i)));
         const Outcome outcome = runOne(paths.at(i), i, rows, pump, saved);
         ++counts[int(outcome)];
         if (outcome == Outcome::Failed && firstFailed < 0)
@@ -81,19 +115,41 @@ void MainForm::processFiles(const QStringList &paths)
 
     ui->progressBar->hide();
     ui->pbCancel->hide();
-    ui->lInfo->setText((busy() ? QStringLiteral("Task finished") : QStringLiteral("Task cancelled"))
-                       + QStringLiteral(" \u2014 %1 done, %2 failed, %3 cancelled; %4 bytes %5")
-                             .arg(counts[int(Outcome::Done)])
-                             .arg(counts[int(Outcome::Failed)] + counts[int(Outcome::CannotOpen)])
-                             .arg(counts[int(Outcome::Cancelled)])
-                             .arg(qAbs(saved))
-                             .arg(saved < 0 ? QLatin1String("added") : QLatin1String("saved")));
+    filesRefused = false; // from now on files are taken again
+    showInfo((busy() ? QStringLiteral("Task finished") : QStringLiteral("Task cancelled"))
+             + QStringLiteral(" \u2014 ")
+             + (saved < 0 ? tr("%1 done, %2 failed, %3 cancelled; %4 bytes added")
+                          : tr("%1 done, %2 failed, %3 cancelled; %4 bytes saved"))
+                   .arg(counts[int(Outcome::Done)])
+                   .arg(counts[int(Outcome::Failed)] + counts[int(Outcome::CannotOpen)])
+                   .arg(counts[int(Outcome::Cancelled)])
+                   .arg(qAbs(saved)));
     // The first failure's reason is shown at once, unless the user chose a row.
     rows.flush();
     if (firstFailed >= 0 && !ui->tvResult->currentItem())
         ui->tvResult->setCurrentItem(ui->tvResult->topLevelItem(firstFailed));
+    // The details line takes its room first, so that the last row stays in view.
+    layout()->activate();
+    if (const int count = ui->tvResult->topLevelItemCount())
+        ui->tvResult->scrollToItem(ui->tvResult->topLevelItem(count - 1));
     state = BatchState::Idle;
     announceEnd();
+}
+
+void MainForm::showInfo(const QString &text)
+{
+    infoText = text;
+    ui->lInfo->setText(filesRefused ? text + QStringLiteral(" \u2014 ")
+                               + tr("more files are taken once this batch has ended")
+                                    : text);
+}
+
+void MainForm::refuseFiles()
+{
+    if (!filesRefused) {
+        filesRefused = true;
+        showInfo(infoText);
+    }
 }
 
 void MainForm::announceEnd()
@@ -113,8 +169,13 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
 {
     QTreeWidgetItem *row = rows.addRow(path);
     const QFileInfo info(path);
-    if (!info.exists()) {
-        rows.setText(row, StatusColumn, QStringLiteral("cannot open"));
+    const bool lossy = lossyName(path);
+    if (lossy || !info.exists()) {
+        settle(rows, row, Outcome::CannotOpen);
+        if (lossy)
+            rows.setNote(row,
+                         tr("the name is not valid UTF-8, so it could stand for another "
+                            "file; rename the file to process it"));
         return Outcome::CannotOpen;
     }
 
@@ -124,12 +185,12 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
                      : QStringLiteral("compressing..."));
     rows.setColour(row, StatusColumn, Qt::darkBlue);
     const qint64 oldSize = info.size();
-    rows.setText(row, OldSizeColumn, QString::number(oldSize));
+    rows.setSize(row, OldSizeColumn, oldSize);
     ui->progressBar->setValue(index * barScale);
 
     const auto showNewSize = [&] {
         const qint64 newSize = runner->outputSize();
-        rows.setText(row, NewSizeColumn, QString::number(newSize));
+        rows.setSize(row, NewSizeColumn, newSize);
         rows.setText(row, RatioColumn, ratioText(oldSize, newSize));
         rows.setColour(row, RatioColumn, Qt::darkBlue);
         if (runner->progress() >= 0)
@@ -137,8 +198,13 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
         return newSize;
     };
 
-    // Paint the row, label and bar before the tool starts.
+    // Paint the row, label and bar before the tool starts; a Cancel pressed meanwhile
+    // keeps it from starting.
     pump();
+    if (!busy()) {
+        settle(rows, row, Outcome::Cancelled);
+        return Outcome::Cancelled;
+    }
     runner->start(path, ui->cbKeepFiles->isChecked());
 
     // One poll slice. Painting that the pump held back is done early in it, so a longer
@@ -171,21 +237,41 @@ MainForm::Outcome MainForm::runOne(const QString &path, int index, ResultList &r
     // no partial output in its place (see DictZip::stop).
     const QString trashNote = runner->trashed().isEmpty()
         ? QString()
-        : QStringLiteral("the previous %1 is in the Trash: %2")
+        : tr("the previous %1 is in the Trash: %2")
               .arg(QFileInfo(DictZip::outputName(path)).fileName(),
                    QDir::toNativeSeparators(runner->trashed()));
     if (code == 0) {
-        rows.setText(row, StatusColumn, QStringLiteral("done"));
-        rows.setColour(row, StatusColumn, Qt::darkGreen);
+        settle(rows, row, Outcome::Done);
         saved += oldSize - showNewSize();
         rows.setNote(row, trashNote);
         return Outcome::Done;
     }
-    rows.setText(row, StatusColumn,
-                 stopped ? QStringLiteral("cancelled") : QStringLiteral("failed (%1)").arg(code));
-    rows.setColour(row, StatusColumn, Qt::darkRed);
+    const Outcome outcome = stopped ? Outcome::Cancelled : Outcome::Failed;
+    settle(rows, row, outcome, code);
     rows.setNote(row, stopped ? trashNote : joined(runner->message(), trashNote));
-    return stopped ? Outcome::Cancelled : Outcome::Failed;
+    return outcome;
+}
+
+// The row's outcome is kept as data; its status text and colour follow from it.
+void MainForm::settle(ResultList &rows, QTreeWidgetItem *row, Outcome outcome, int code)
+{
+    row->setData(FileColumn, OutcomeRole, int(outcome));
+    switch (outcome) {
+    case Outcome::CannotOpen:
+        rows.setText(row, StatusColumn, QStringLiteral("cannot open"));
+        return;
+    case Outcome::Done:
+        rows.setText(row, StatusColumn, QStringLiteral("done"));
+        rows.setColour(row, StatusColumn, Qt::darkGreen);
+        return;
+    case Outcome::Failed:
+        rows.setText(row, StatusColumn, QStringLiteral("failed (%1)").arg(code));
+        break;
+    case Outcome::Cancelled:
+        rows.setText(row, StatusColumn, QStringLiteral("cancelled"));
+        break;
+    }
+    rows.setColour(row, StatusColumn, Qt::darkRed);
 }
 
 void MainForm::on_pbCancel_clicked()

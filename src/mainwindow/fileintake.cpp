@@ -3,7 +3,9 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QAbstractItemView>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
@@ -42,7 +44,7 @@ void MainForm::on_pbOpenFile_clicked()
     // batch started there would clear the rows the first one still writes. Refused, as
     // drags are, until a cancelled batch has stopped its tool run; the button stays enabled.
     if (refusesFiles())
-        return;
+        return refuseFiles();
 
     // What QFileDialog::getOpenFileNames() does, with the dialog above.
     OpenDialog dialog(this, QStringLiteral("Choose files to process"), QStringLiteral("."),
@@ -50,6 +52,20 @@ void MainForm::on_pbOpenFile_clicked()
                                      "DictZip dictionaries - uncompress (*.dz);;"
                                      "All files (*.*)"));
     dialog.setFileMode(QFileDialog::ExistingFiles);
+#ifndef Q_OS_WIN
+    // "*.*" would ask for a dot outside Windows; "All files" are all files. Qt's own dialog
+    // sets its list's filter on a change of type, and this comes after it.
+    if (auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
+        connect(
+            types, &QComboBox::currentIndexChanged, &dialog,
+            [&dialog, types] {
+                auto *list = dialog.findChild<QFileSystemModel *>();
+                if (list && types->currentIndex() == types->count() - 1)
+                    list->setNameFilters({QStringLiteral("*")});
+            },
+            Qt::QueuedConnection);
+    }
+#endif
     processFiles(dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList());
 }
 
@@ -57,7 +73,7 @@ void MainForm::dragEnterEvent(QDragEnterEvent *event)
 {
     // Left unaccepted while a batch runs: no drop cursor over a window that is working.
     if (refusesFiles())
-        return;
+        return refuseFiles();
     event->acceptProposedAction();
 }
 
@@ -65,11 +81,20 @@ void MainForm::dropEvent(QDropEvent *event)
 {
     // A drop can still arrive during a batch (its drag entered before the batch began).
     if (refusesFiles())
-        return;
+        return refuseFiles();
 
     QStringList paths;
     const QList<QUrl> urls = event->mimeData()->urls();
-    for (const QUrl &url : urls)
-        paths << url.toLocalFile(); // empty for a non-local URL; the batch reports it
+    for (const QUrl &url : urls) {
+        QString path = url.toLocalFile(); // empty for a non-local URL; the batch reports it
+#ifndef Q_OS_WIN
+        // The name's own bytes, decoded as every other name is: one that is not valid
+        // UTF-8 is then told apart by the batch, whatever the URL's own decoding made of it.
+        if (!path.isEmpty() && url.host().isEmpty())
+            path = QFile::decodeName(
+                QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+#endif
+        paths << path;
+    }
     processFiles(paths);
 }

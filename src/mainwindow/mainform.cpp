@@ -20,12 +20,15 @@ MainForm::MainForm(QWidget *parent)
     header->setSectionResizeMode(0, QHeaderView::Stretch);
     ui->progressBar->hide();
     ui->pbCancel->hide();
+    // Paths and the compressor's words are shown as they are, never read as markup.
+    ui->lInfo->setTextFormat(Qt::PlainText);
 
     // Why a row failed, readable and selectable, under the list; hidden while empty.
     details = new QLabel(this);
     details->setObjectName(QStringLiteral("lDetails"));
     details->setAccessibleName(tr("Details of the selected file"));
     details->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Maximum);
+    details->setTextFormat(Qt::PlainText);
     details->setWordWrap(true);
     details->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     details->hide();
@@ -38,10 +41,11 @@ MainForm::MainForm(QWidget *parent)
     });
     ui->tvResult->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->tvResult, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+        // Not exec(): a batch may be pumping events in this handler's caller.
         if (QTreeWidgetItem *row = ui->tvResult->itemAt(at)) {
             QMenu *menu = rowMenu(row);
-            menu->exec(ui->tvResult->viewport()->mapToGlobal(at));
-            menu->deleteLater();
+            menu->setAttribute(Qt::WA_DeleteOnClose);
+            menu->popup(ui->tvResult->viewport()->mapToGlobal(at));
         }
     });
 #ifndef Q_OS_WIN

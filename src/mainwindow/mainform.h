@@ -51,8 +51,12 @@ private:
     // Rows (see rowdetails.cpp): the selected row's note below the list, and its menu.
     void showDetails(QTreeWidgetItem *row);
     QMenu *rowMenu(QTreeWidgetItem *row);
+    void settle(ResultList &rows, QTreeWidgetItem *row, Outcome outcome, int code = 0);
     void noteMissingTool();
     void announceEnd();
+    // The information line: `text`, and while a batch runs, that files were refused.
+    void showInfo(const QString &text);
+    void refuseFiles();
     // True while a batch runs and has not been cancelled.
     bool busy() const { return state == BatchState::Running; }
     // Intake refuses new files until a cancelled batch has really ended, too.
@@ -62,6 +66,8 @@ private:
     DictZip *runner;
     BatchState state = BatchState::Idle;
     QLabel *details;
+    QString infoText;
+    bool filesRefused = false;
     // Progress bar steps per file: more than one when the tool tells how far it has read.
     int barScale = 1;
 };

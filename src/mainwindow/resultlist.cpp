@@ -3,8 +3,22 @@
 #include <cmath>
 
 #include <QColor>
+#include <QLocale>
 #include <QPalette>
+#include <QTextDocument>
 #include <QTreeWidget>
+
+namespace {
+
+// A tooltip that looks like markup is shown as rich text; a name or a message never is.
+QString plainToolTip(const QString &text)
+{
+    return Qt::mightBeRichText(text) ? QLatin1String("<p style='white-space:pre-wrap'>")
+            + text.toHtmlEscaped() + QLatin1String("</p>")
+                                     : text;
+}
+
+} // namespace
 
 ResultList::ResultList(QTreeWidget *list)
     : list(list)
@@ -36,7 +50,7 @@ QTreeWidgetItem *ResultList::addRow(const QString &path)
 {
     auto *row = new QTreeWidgetItem;
     row->setText(FileColumn, path);
-    row->setToolTip(FileColumn, path); // the column elides long paths
+    row->setToolTip(FileColumn, plainToolTip(path)); // the column elides long paths
     pending.append(row);
     return row;
 }
@@ -46,6 +60,13 @@ void ResultList::setText(QTreeWidgetItem *row, int column, const QString &text)
     row->setText(column, text);
     if (row->treeWidget())
         fit(row, column);
+}
+
+void ResultList::setSize(QTreeWidgetItem *row, int column, qint64 size)
+{
+    setText(row, column, QString::number(size));
+    row->setToolTip(column,
+                    QLocale().formattedDataSize(size, 1, QLocale::DataSizeTraditionalFormat));
 }
 
 void ResultList::setColour(QTreeWidgetItem *row, int column, Qt::GlobalColor colour)
@@ -80,8 +101,8 @@ qreal ResultList::contrast(const QColor &a, const QColor &b)
 void ResultList::setNote(QTreeWidgetItem *row, const QString &note)
 {
     row->setData(FileColumn, NoteRole, note);
-    for (int column = StatusColumn; column < ResultColumnCount; ++column)
-        row->setToolTip(column, note);
+    for (int column : {StatusColumn, RatioColumn})
+        row->setToolTip(column, plainToolTip(note));
 }
 
 void ResultList::flush()
@@ -89,6 +110,7 @@ void ResultList::flush()
     if (pending.isEmpty())
         return;
     list->addTopLevelItems(pending);
+    list->scrollToItem(pending.last()); // the running row stays in view
     for (QTreeWidgetItem *row : std::as_const(pending)) {
         for (int column = StatusColumn; column < ResultColumnCount; ++column)
             fit(row, column);

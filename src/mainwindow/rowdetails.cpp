@@ -35,7 +35,8 @@ QMenu *MainForm::rowMenu(QTreeWidgetItem *row)
         ->setEnabled(!path.isEmpty());
     menu->addAction(tr("Copy path"), this, [path] { QGuiApplication::clipboard()->setText(path); });
     menu->addAction(tr("Copy error"), this, [note] { QGuiApplication::clipboard()->setText(note); })
-        ->setEnabled(!note.isEmpty() && row->text(StatusColumn) != QLatin1String("done"));
+        ->setEnabled(!note.isEmpty()
+                     && row->data(FileColumn, OutcomeRole).toInt() != int(Outcome::Done));
     return menu;
 }
 
@@ -44,6 +45,7 @@ QMenu *MainForm::rowMenu(QTreeWidgetItem *row)
 void MainForm::noteMissingTool()
 {
     if (!runner->toolFound())
-        ui->lInfo->setText(ui->lInfo->text() + QStringLiteral(" \u2014 compressor not found: ")
-                           + QDir::toNativeSeparators(runner->program()));
+        ui->lInfo->setText(
+            ui->lInfo->text() + QStringLiteral(" \u2014 ")
+            + tr("compressor not found: %1").arg(QDir::toNativeSeparators(runner->program())));
 }

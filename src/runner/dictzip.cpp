@@ -3,6 +3,7 @@
 #include "trash.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +31,9 @@ const QByteArray progressWord(dz::frontend::kProgressPrefix);
 // Our own compressor leaves the file it replaces here, for the runner to put in the Trash.
 const QLatin1String replacedToOption(dz::frontend::kReplacedToOption);
 const QLatin1String asideInfix(dz::frontend::kAsideMark);
+// What is kept of the tool's output: its version text, and each line of a message.
+const qsizetype versionLimit = 4096;
+const qsizetype lineLimit = 400;
 }
 
 DictZip::DictZip(QObject *parent)
@@ -42,14 +46,16 @@ DictZip::DictZip(QObject *parent)
     connect(&process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
             startFailed = true;
-            lastMessage =
-                QStringLiteral("cannot start %1: %2").arg(toolPath, process.errorString());
+            lastMessage = tr("cannot start %1: %2")
+                              .arg(QDir::toNativeSeparators(toolPath), process.errorString());
         }
     });
     connect(&process, &QProcess::finished, this, [this](int, QProcess::ExitStatus status) {
         if (status == QProcess::CrashExit)
-            lastMessage = QStringLiteral("the compressor ended abnormally");
+            lastMessage = tr("the compressor ended abnormally");
     });
+    // Output is taken as it arrives, so that it never piles up in the process's buffer.
+    connect(&process, &QProcess::readyRead, this, &DictZip::readOutput);
     probeVersion();
 }
 
@@ -87,9 +93,12 @@ QStringList DictZip::arguments(const QString &path, bool keep, bool progress,
 
 void DictZip::probeVersion()
 {
+    probing = true;
     launch({QStringLiteral("-V")});
     process.waitForFinished(probeTimeoutMs);
-    QByteArray printed = process.readAllStandardOutput();
+    readOutput();
+    probing = false;
+    QByteArray printed = versionBytes;
     const int zero = printed.indexOf('\0');
     if (zero >= 0)
         printed.truncate(zero);
@@ -143,8 +152,8 @@ bool DictZip::setAsideOldOutput()
         why = Trash::setAside(output, aside);
     if (why.isEmpty())
         return true;
-    lastMessage = QStringLiteral("not replaced: %1 exists and cannot be moved to the Trash: %2")
-                      .arg(output, why);
+    lastMessage =
+        tr("not replaced: %1 exists and cannot be moved to the Trash: %2").arg(output, why);
     return false;
 }
 
@@ -185,29 +194,55 @@ bool DictZip::waitForFinished(int ms)
     return true;
 }
 
-// Progress lines are taken out of the tool's output; any other line may be its message.
+// Progress lines are taken out of the tool's output; of the other lines the last few are
+// kept, each cut to a length a person reads, so that a tool printing without end costs
+// neither memory nor time. Called on every chunk that arrives, never with a backlog.
 void DictZip::readOutput()
 {
-    pendingLine += process.readAll();
-    const bool ended = process.state() == QProcess::NotRunning;
-    for (qsizetype end;
-         (end = pendingLine.indexOf('\n')) >= 0 || (ended && !pendingLine.isEmpty());) {
-        if (end < 0)
-            end = pendingLine.size();
-        const QByteArray line = pendingLine.left(end).trimmed();
-        pendingLine.remove(0, end + 1);
-        const QList<QByteArray> numbers = line.mid(progressWord.size()).split(' ');
-        if (reportsProgress && line.startsWith(progressWord) && numbers.size() == 2) {
-            bytesRead = numbers.at(0).toLongLong();
-            inputSize = numbers.at(1).toLongLong();
-        } else if (!line.isEmpty()) {
-            // A hint may follow the reason ("Try ... for help"): the last lines are kept.
-            printed << QString::fromLocal8Bit(line);
-            if (printed.size() > 3)
-                printed.removeFirst();
-            lastMessage = printed.join(QLatin1Char('\n'));
-        }
+    const QByteArray chunk = process.readAll();
+    if (probing) {
+        versionBytes += chunk.left(versionLimit - versionBytes.size());
+        return;
     }
+    for (qsizetype from = 0; from < chunk.size();) {
+        qsizetype end = chunk.indexOf('\n', from);
+        const bool lineEnds = end >= 0;
+        if (!lineEnds)
+            end = chunk.size();
+        // One byte past the limit tells takeLine() that the line was cut.
+        pendingLine += chunk.mid(
+            from, qMax<qsizetype>(0, qMin(end - from, lineLimit + 1 - pendingLine.size())));
+        from = end + 1;
+        if (lineEnds)
+            takeLine();
+    }
+    if (process.state() == QProcess::NotRunning && !pendingLine.isEmpty())
+        takeLine();
+}
+
+void DictZip::takeLine()
+{
+    QByteArray line = pendingLine.trimmed();
+    pendingLine.clear();
+    const QList<QByteArray> numbers = line.mid(progressWord.size()).split(' ');
+    if (reportsProgress && line.startsWith(progressWord) && numbers.size() == 2) {
+        bytesRead = numbers.at(0).toLongLong();
+        inputSize = numbers.at(1).toLongLong();
+        return;
+    }
+    if (line.isEmpty())
+        return;
+    const bool cut = line.size() > lineLimit;
+    if (cut) {
+        line.truncate(lineLimit);
+        while (!line.isEmpty() && (uchar(line.back()) & 0xc0) == 0x80)
+            line.chop(1); // not inside a character
+    }
+    // A hint may follow the reason ("Try ... for help"): the last lines are kept.
+    printed << QString::fromLocal8Bit(line) + (cut ? QString(QChar(0x2026)) : QString());
+    if (printed.size() > 3)
+        printed.removeFirst();
+    lastMessage = printed.join(QLatin1Char('\n'));
 }
 
 double DictZip::progress() const

@@ -70,6 +70,7 @@ private:
     bool setAsideOldOutput();
     void readOutput();
     void settle();
+    void takeLine();
 
     QString toolPath;
     QString output;
@@ -84,7 +85,9 @@ private:
     bool stopping = false;
     bool settled = true; // the ended run's files are in their final places
     bool trashFailed = false;
-    QByteArray pendingLine;
+    bool probing = false;
+    QByteArray versionBytes;
+    QByteArray pendingLine; // the line being read, cut one byte past the limit
     QString lastMessage;
     QStringList printed; // the run's last lines, progress lines left out
     QString trashPath;

@@ -1,5 +1,6 @@
 #include "trash.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -97,8 +98,9 @@ QString trashOne(const QString &path, QString &where)
     where = placeInHomeTrash(path, entry);
     return QString();
 #else
-    return QFile::moveToTrash(path, &where) ? QString()
-                                            : QStringLiteral("the Recycle Bin cannot take it");
+    return QFile::moveToTrash(path, &where)
+        ? QString()
+        : QCoreApplication::translate("Trash", "the Recycle Bin cannot take it");
 #endif
 }
 
@@ -109,7 +111,8 @@ QString Trash::refusal(const QString &path)
 #ifdef LEXPACK_HAVE_GIO
     // As the base-directory rules ask, a missing data folder is made private to its user.
     if (g_mkdir_with_parents(g_get_user_data_dir(), 0700) != 0)
-        return QStringLiteral("cannot create %1: %2").arg(dataHome(), systemError(errno));
+        return QCoreApplication::translate("Trash", "cannot create %1: %2")
+            .arg(dataHome(), systemError(errno));
     GFile *file = g_file_new_for_path(native(path).constData());
     GError *error = nullptr;
     GFileInfo *info = g_file_query_info(file, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH,
@@ -122,7 +125,7 @@ QString Trash::refusal(const QString &path)
     g_object_unref(info);
     const QString folder = QFileInfo(path).absolutePath();
     if (!canTrash)
-        return QStringLiteral("its file system has no Trash of this user's");
+        return QCoreApplication::translate("Trash", "its file system has no Trash of this user's");
     // A file on the home's file system goes to the home Trash, which GIO takes without
     // looking into it: its folders must let us write, or it would refuse only after the run.
     if (deviceOf(QFile::decodeName(g_get_home_dir())) != deviceOf(folder))
@@ -132,7 +135,8 @@ QString Trash::refusal(const QString &path)
         while (!present(made))
             made = QFileInfo(made).path();
         if (!QFileInfo(made).isDir() || access(native(made).constData(), W_OK | X_OK) != 0)
-            return QStringLiteral("cannot write in %1: %2").arg(made, systemError(errno));
+            return QCoreApplication::translate("Trash", "cannot write in %1: %2")
+                .arg(made, systemError(errno));
     }
     return QString();
 #else
@@ -149,13 +153,15 @@ QString Trash::setAside(const QString &from, const QString &to)
         == 0)
         return QString();
     if (errno != EINVAL && errno != ENOSYS)
-        return QStringLiteral("cannot move %1 to %2: %3").arg(from, to, systemError(errno));
+        return QCoreApplication::translate("Trash", "cannot move %1 to %2: %3")
+            .arg(from, to, systemError(errno));
         // A file system without the flag: the test and the rename are two steps there.
 #endif
     QFile file(from);
     if (!present(to) && file.rename(to))
         return QString();
-    return QStringLiteral("cannot move %1 to %2: %3").arg(from, to, file.errorString());
+    return QCoreApplication::translate("Trash", "cannot move %1 to %2: %3")
+        .arg(from, to, file.errorString());
 }
 
 QString Trash::putBack(const QString &aside, const QString &name)
@@ -172,7 +178,8 @@ QString Trash::putBack(const QString &aside, const QString &name)
         return QString();
     const QString why = file.errorString();
 #endif
-    return QStringLiteral("the previous %1 is kept as %2: %3").arg(name, aside, why);
+    return QCoreApplication::translate("Trash", "the previous %1 is kept as %2: %3")
+        .arg(name, aside, why);
 }
 
 QString Trash::discard(const QString &previous, const QString &name, QString &where)
@@ -193,12 +200,15 @@ QString Trash::discard(const QString &previous, const QString &name, QString &wh
     QString why = trashOne(newAt.isEmpty() ? previous : name, where);
     if (!why.isEmpty()) {
         if (swapped ? !swap(previous, name) : wasParked && !setAside(name, previous).isEmpty())
-            return QStringLiteral("the previous %1 is still there and the new one is %2: %3")
+            return QCoreApplication::translate(
+                       "Trash", "the previous %1 is still there and the new one is %2: %3")
                 .arg(name, newAt, why);
         newAt = wasParked ? parked : QString();
-        why = QStringLiteral("the previous %1 is kept as %2: %3").arg(name, previous, why);
+        why = QCoreApplication::translate("Trash", "the previous %1 is kept as %2: %3")
+                  .arg(name, previous, why);
     }
     const QString back = newAt.isEmpty() ? QString() : setAside(newAt, name);
     return back.isEmpty() ? why
-                          : QStringLiteral("the new %1 is kept as %2: %3").arg(name, newAt, back);
+                          : QCoreApplication::translate("Trash", "the new %1 is kept as %2: %3")
+                                .arg(name, newAt, back);
 }

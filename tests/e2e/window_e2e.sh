@@ -19,15 +19,18 @@ focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1
 app_home=$home run=()
 case "$work" in /home/*) ;; *) [ "$(id -u)" = 0 ] && unshare -m true 2>/dev/null && app_home=/home/reader \
     run=(unshare -m --propagation private sh -c 'mount --bind "$0" /home && exec "$@"' "$home_root/home") ;; esac
-# Files named on the command line make a batch with no key pressed, originals kept.
+# Files named on the command line make a batch with no key pressed, originals kept; after
+# "--" a name like Qt's "-platform" is a file; a name that is not UTF-8 is refused, its look-alike left alone.
 seq 1 200000 > a.txt && seq 7 90000 > b && cp a.txt a.orig && cp b b.orig && "$bindir/dictzip" b || fail "no b.dz"
+touch -- -platform -platformpluginpath $'\xff\xfe.txt' $'\xef\xbf\xbd\xef\xbf\xbd.txt'
 env -u XDG_CURRENT_DESKTOP -u XDG_DATA_HOME HOME="$app_home" QT_QPA_PLATFORM=xcb QT_QPA_PLATFORMTHEME=lexpack-none \
-    "${run[@]}" "$bindir/lexpack" a.txt b.dz > app.log 2>&1 &
+    "${run[@]}" "$bindir/lexpack" -- -platform a.txt b.dz $'\xff\xfe.txt' > app.log 2>&1 &
 app_pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Lexpack - Lexpacker$' | head -n1)
 [ -n "$window" ] || fail "the main window did not appear"
-made() { gzip -dc a.txt.dz 2>/dev/null | cmp -s - a.orig && cmp -s b b.orig && cmp -s a.txt a.orig && [ -f b.dz ]; }
-wait_for 60 made || fail "a.txt.dz and b were not both made from the command line, originals kept"
+made() { gzip -dc a.txt.dz 2>/dev/null | cmp -s - a.orig && cmp -s b b.orig && cmp -s a.txt a.orig && [ -f b.dz ] && [ -f ./-platform.dz ]; }
+wait_for 60 made || fail "a.txt.dz, b and -platform.dz were not all made from the command line, originals kept"
+[ -z "$(find . -name '*.txt.dz' ! -name a.txt.dz)" ] || fail "the name that is not UTF-8, or its look-alike, was processed"
 
 # Ctrl+O, then into the open dialog (the DSL filter in force) each argument typed and Enter.
 open_typed() {

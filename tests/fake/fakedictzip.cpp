@@ -1,9 +1,10 @@
 // A stand-in for our dictzip: writes the output dictzip would, grown in four steps as "<input>.fake" says (exit,
-// sleep_ms, bytes, crash, ignore_term, say: printed on stderr with dictzip's hint, appear: an output was there),
-// each after a progress line if asked, waits while "<input>.hold" exists, removes the input unless -k, and its
-// partial output on SIGTERM (exit 143), putting back the output it moved to --replaced-to. Its version text goes on
-// after a zero byte; with FAKEDICTZIP_FOREIGN set it speaks as another dictzip. FAKEDICTZIP_LOG gets each other
-// run's arguments, joined by tabs.
+// sleep_ms, bytes, crash, ignore_term, say: printed on stderr with dictzip's hint, appear: an output was there,
+// noise: a line of that many bytes on stderr first, -1 for one without end), each after a progress line if asked,
+// waits while "<input>.hold" exists, removes the input unless -k, and its partial output on SIGTERM (exit 143),
+// putting back the output it moved to --replaced-to. Its version text goes on after a zero byte; with
+// FAKEDICTZIP_FOREIGN set it speaks as another dictzip. FAKEDICTZIP_LOG gets each other run's arguments, joined by
+// tabs.
 
 #include <chrono>
 #include <csignal>
@@ -62,6 +63,8 @@ int main(int argc, char **argv)
     const long long size = info.st_size, bytes = setting("bytes") >= 0 ? setting("bytes") : size;
     const long long steps = 4;
     FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
+    for (long long left = setting("noise"), n = 0; left != 0; left -= left > 0 ? n : 0)
+        n = left < 0 || left > 65536 ? 65536 : left, std::fwrite(std::string(n, 'x').data(), 1, n, stderr);
     for (long long step = 1; file && step <= steps; ++step) {
         if (progress)
             std::fprintf(stderr, "progress %lld %lld\n", size * (step - 1) / steps, size);
@@ -73,7 +76,8 @@ int main(int argc, char **argv)
         return 3;
     for (int waited = 0; access((input + ".hold").c_str(), F_OK) == 0 && waited < 3000; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::fputs(text["say"].empty() ? "" : (text["say"] + "\nTry 'dictzip -h' for help.\n").c_str(), stderr);
+    // A blank line first ends any noise: blank lines are no message.
+    std::fputs(text["say"].empty() ? "" : ("\n" + text["say"] + "\nTry 'dictzip -h' for help.\n").c_str(), stderr);
     if (setting("crash"))
         std::abort();
     if (setting("exit") == 0 && !keep)

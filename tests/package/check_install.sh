@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The command line without a display; then installs the build into a fresh prefix and builds the Debian package; both must hold the
 # window and its compressor side by side (nothing named dictzip in bin/), an installed
-# program that starts the compressor beside it, the icons, a desktop entry that takes
-# files, the dictzip type known by name and by content, the service menus and complete
-# catalogues.   usage: check_install.sh SOURCEDIR BUILDDIR WORKDIR LUPDATE
+# program that starts the compressor beside it, the icons, a desktop entry that opens
+# dictzip files and claims no other type, the dictzip type known by name and by content,
+# the service menus and complete catalogues.   usage: check_install.sh SOURCEDIR BUILDDIR WORKDIR LUPDATE
 set -uo pipefail
 src=$(cd "$1" && pwd) build=$(cd "$2" && pwd) lupdate=$4
 rm -rf "$3" && mkdir -p "$3" && work=$(cd "$3" && pwd)
@@ -33,8 +33,8 @@ check_tree() {
     [ "$(timeout 20 "$root/bin/lexpack" --version)" = "$(timeout 20 "$build/bin/lexpack" --version)" ] \
         || fail "$2: lexpack did not find the dictzip beside it"
     timeout 20 desktop-file-validate "$entry" || fail "$2: desktop entry invalid"
-    grep -qx 'Exec=lexpack %F' "$entry" && grep -qx 'MimeType=application/x-dictzip;text/plain;' "$entry" \
-        || fail "$2: the desktop entry takes no files"
+    grep -qx 'Exec=lexpack %F' "$entry" && grep -q '^Comment\[de\]=' "$entry" && grep -q '^GenericName\[ru\]=' "$entry" \
+        || fail "$2: the desktop entry takes no files or is not translated"
     grep -qx 'Name=Compress with Lexpack' "$root/share/kio/servicemenus/lexpack-compress.desktop" \
         && grep -qx 'Name=Decompress with Lexpack' "$root/share/kio/servicemenus/lexpack-decompress.desktop" \
         || fail "$2: the service menus are missing"
@@ -51,6 +51,11 @@ check_tree() {
             timeout 20 env -u XDG_CURRENT_DESKTOP xdg-mime query filetype "${pair%%:*}")
         [ "$type" = "${pair#*:}" ] || fail "$2: ${pair%%:*} is $type"
     done
+    # Installed, the entry opens .dz files and leaves text files to their own default.
+    mkdir -p "$xdg/applications" && cp "$entry" "$xdg/applications/" && update-desktop-database "$xdg/applications"
+    default() { XDG_DATA_HOME=$xdg/none XDG_CONFIG_HOME=$xdg/none XDG_DATA_DIRS=$1 timeout 20 env -u XDG_CURRENT_DESKTOP xdg-mime query default "$2"; }
+    [ "$(default "$xdg:/usr/share" text/plain)" = "$(default /usr/share text/plain)" ] \
+        && [ "$(default "$xdg:/usr/share" application/x-dictzip)" = lexpack.desktop ] || fail "$2: installing changed the default for text files, or .dz files do not open with Lexpack"
 }
 
 timeout 120 cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install failed"

@@ -50,6 +50,7 @@ private slots:
         QTest::newRow("failure") << QByteArray("exit=3") << 3;
         QTest::newRow("crash") << QByteArray("crash=1") << -1;
         QTest::newRow("failed start") << QByteArray("missing tool") << -1;
+        QTest::newRow("a 10 MB line") << QByteArray("exit=4\nnoise=10000000\nsay=the reason") << 4;
     }
     // Each after a successful run: nothing of that run's 0 may be passed on.
     void exitCode()
@@ -66,6 +67,9 @@ private slots:
         runner.start(input, true);
         QVERIFY(runner.waitForFinished(30000));
         QCOMPARE(runner.exitCode(), expected);
+        QVERIFY(
+            runner.message().size() < 1000
+            && (expected != 4 || runner.message().startsWith(QString(400, 'x') + QChar(0x2026) + "\nthe reason\n")));
     }
 
     void stop_data()
@@ -75,6 +79,7 @@ private slots:
         QTest::newRow("stops when asked") << QByteArray("sleep_ms=60000") << false;
         QTest::newRow("killed after the grace time") << QByteArray("sleep_ms=60000\nignore_term=1") << false;
         QTest::newRow("destroyed") << QByteArray("sleep_ms=60000\nignore_term=1") << true;
+        QTest::newRow("output without end") << QByteArray("noise=-1") << false;
     }
     // A stopped run leaves no partial output, what it replaces in place; only a deaf one is killed.
     void stop()
@@ -90,7 +95,8 @@ private slots:
         int pumps = 0;
         const bool killed = fake.contains("ignore_term");
         if (!destroy)
-            QVERIFY(runner->stop([&] { ++pumps; }) && runner->exitCode() == (killed ? -1 : 143));
+            QVERIFY(runner->stop([&] { ++pumps; }) && runner->exitCode() == (killed ? -1 : 143)
+                    && runner->message().size() < 1000);
         delete runner;
         QCOMPARE(QFileInfo(input + ".dz").size(), 7);
         QVERIFY(pumps > 0 || !killed || destroy);
