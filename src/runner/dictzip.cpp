@@ -170,7 +170,7 @@ void DictZip::readOutput()
             inputSize = numbers.at(1).toLongLong();
         } else if (!line.isEmpty()) {
             // A hint may follow the reason ("Try ... for help"): the last lines are kept.
-            printed << QString::fromLocal8Bit(line);
+            printed << QString::fromUtf8(line); // as the tool writes it, on Windows too
             if (printed.size() > 3)
                 printed.removeFirst();
             lastMessage = printed.join(QLatin1Char('\n'));

@@ -114,20 +114,25 @@ private slots:
             QCOMPARE(list->topLevelItem(row)->text(0) + list->topLevelItem(row)->text(1), paths.at(row) + "done");
     }
 
-    // windres's build of lexpack.rc: a group IDI_ICON1 and each image of lexpack.ico.
+    // windres's build of lexpack.rc: a group IDI_ICON1, each image of lexpack.ico, and the
+    // version record with the version given in both its forms.
     void windowsIcon()
     {
 #ifndef WINDRES
         QSKIP("x86_64-w64-mingw32-windres not found");
 #else
         QTemporaryDir dir;
-        QCOMPARE(
-            QProcess::execute(WINDRES, {"-I", RC_INCLUDE, "-O", "res", "-i", RC_FILE, "-o", dir.filePath("r.res")}), 0);
+        QCOMPARE(QProcess::execute(WINDRES,
+                                   {"-DLEXPACK_VERSION_DOTTED=9.8.7", "-DLEXPACK_VERSION_RC=9,8,7,0", "-I", RC_INCLUDE,
+                                    "-O", "res", "-i", RC_FILE, "-o", dir.filePath("r.res")}),
+                 0);
         QFile resFile(dir.filePath("r.res")), icoFile(ICO_FILE);
         QVERIFY(resFile.open(QIODevice::ReadOnly) && icoFile.open(QIODevice::ReadOnly));
         const QByteArray res = resFile.readAll(), ico = icoFile.readAll();
         const auto le32 = [&](qsizetype at) { return qsizetype(qFromLittleEndian<quint32>(ico.constData() + at)); };
         QVERIFY(res.contains(QByteArray(reinterpret_cast<const char *>(u"IDI_ICON1"), 18))); // the group's name
+        QVERIFY(res.contains(QByteArray::fromHex("bd04effe000001000800090000000700")) // signature, 1.0, 9.8.7.0
+                && res.contains(QByteArray(reinterpret_cast<const char *>(u"9.8.7"), 10)));
         QCOMPARE(qFromLittleEndian<quint16>(ico.constData() + 4), 4);
         for (int i = 0; i < 4; ++i)
             QVERIFY(res.contains(ico.mid(le32(6 + 16 * i + 12), le32(6 + 16 * i + 8))));
