@@ -94,6 +94,8 @@ private slots:
     void droppedPaths()
     {
         QFETCH(QColor, base);
+        if (!trashTakesFiles())
+            QSKIP("the second run of a.dsl replaces a.dsl.dz, and no Trash can take it here");
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QPalette palette = list()->palette();
@@ -266,6 +268,8 @@ private slots:
         QFETCH(QByteArray, fake);
         QFETCH(QString, status);
         const bool trash = status != "failed (-1)"; // else no Trash can take the file the run replaces
+        if (trash && !trashTakesFiles())
+            QSKIP("no Trash can take a file here");
         const QString path = makeFile(name, 100, fake), old = DictZip::outputName(path);
         writeInput(old, 7); // the runs write as much as they read: 100 bytes
         if (!trash)

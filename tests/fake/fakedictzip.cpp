@@ -1,20 +1,23 @@
 // A stand-in for dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
 // says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr), in four steps, waits
 // while "<input>.hold" exists, removes the input unless -k, and its partial output on
-// SIGTERM (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
+// SIGTERM or, on Windows, the stop event (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <thread>
 
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#ifdef _WIN32
+#include "stopevent.h"
+#include <windows.h>
+#endif
 
 static std::string output;
 
@@ -29,7 +32,7 @@ int main(int argc, char **argv)
         input = arg[0] != '-' ? arg : input;
     }
     if (const char *log = std::getenv("FAKEDICTZIP_LOG"))
-        std::ofstream(log, std::ios::app) << line << '\n';
+        std::ofstream(log, std::ios::app | std::ios::binary) << line << '\n';
     if (line == "-V")
         return std::puts("fake 1") < 0;
 
@@ -39,29 +42,47 @@ int main(int argc, char **argv)
         if (entry.find('=') != std::string::npos)
             text[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
     const auto setting = [&](const char *key) { return std::atoll(text[key].c_str()); };
-    struct stat info = {};
-    if (input.empty() || stat(input.c_str(), &info) != 0)
+    std::error_code error;
+    const auto size = std::filesystem::file_size(input, error);
+    if (input.empty() || error)
         return 2;
 
     const bool dz = input.size() >= 3 && strcasecmp(input.c_str() + input.size() - 3, ".dz") == 0;
     output = decompress && dz ? input.substr(0, input.size() - 3) : input + ".dz";
-    std::signal(
-        SIGTERM, setting("ignore_term") ? SIG_IGN : [](int) { unlink(output.c_str()), _exit(143); });
-    const long long bytes = setting("bytes") >= 0 ? setting("bytes") : (long long)info.st_size;
+    const auto stopped = [](int) { std::remove(output.c_str()), std::_Exit(143); };
+    std::signal(SIGTERM, setting("ignore_term") ? SIG_IGN : stopped);
+#ifdef _WIN32 // asked to stop through the event that dictzip.exe watches, while it sleeps
+    const HANDLE stop = setting("ignore_term")
+        ? nullptr
+        : CreateEventW(nullptr, TRUE, FALSE, dz::stopEventName(GetCurrentProcessId()).c_str());
+    const auto sleep = [&](long long ms) {
+        if (!stop)
+            Sleep(DWORD(ms));
+        else if (WaitForSingleObject(stop, DWORD(ms)) == WAIT_OBJECT_0)
+            stopped(0);
+    };
+#else
+    const auto sleep = [](long long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+#endif
+    const long long bytes = setting("bytes") >= 0 ? setting("bytes") : (long long)size;
     const long long steps = 4;
-    FILE *file = std::fopen(output.c_str(), "wb"); // sparse: large sizes take no disk
-    for (long long step = 1; file && step <= steps; ++step) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(setting("sleep_ms") / steps));
-        if (ftruncate(fileno(file), bytes * step / steps) != 0)
+    if (!std::ofstream(output, std::ios::binary)) // resized in steps, sparse: large sizes take no disk
+        return 3;
+    for (long long step = 1; step <= steps; ++step) {
+        sleep(setting("sleep_ms") / steps);
+        std::filesystem::resize_file(output, bytes * step / steps, error);
+        if (error)
             return 3;
     }
-    if (!file || std::fclose(file) != 0)
-        return 3;
-    for (int waited = 0; access((input + ".hold").c_str(), F_OK) == 0 && waited < 3000; ++waited)
+    for (int waited = 0; std::filesystem::exists(input + ".hold") && waited < 3000; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::fputs(text["say"].empty() ? "" : (text["say"] + "\n").c_str(), stderr);
     if (setting("crash"))
+#ifdef _WIN32 // as an access violation ends a program, with no debugger to start under wine
+        TerminateProcess(GetCurrentProcess(), 0xC0000005);
+#else
         std::abort();
+#endif
     if (setting("exit") == 0 && !keep)
         std::remove(input.c_str());
     return int(setting("exit"));

@@ -46,26 +46,30 @@ private slots:
     {
         QTest::addColumn<QByteArray>("fake");
         QTest::addColumn<int>("expected");
-        QTest::newRow("success") << QByteArray() << 0;
-        QTest::newRow("failure") << QByteArray("exit=3") << 3;
-        QTest::newRow("crash") << QByteArray("crash=1") << -1;
-        QTest::newRow("failed start") << QByteArray("missing tool") << -1;
+        QTest::addColumn<QString>("message"); // the tool writes UTF-8, on Windows too
+        QTest::newRow("success") << QByteArray() << 0 << QString();
+        QTest::newRow("failure") << QByteArray("exit=3\nsay=словарь.dsl: нет места") << 3 << "словарь.dsl: нет места";
+        QTest::newRow("crash") << QByteArray("crash=1") << -1 << QString();
+        QTest::newRow("failed start") << QByteArray("missing tool") << -1 << QString();
     }
-    // Each after a successful run: nothing of that run's 0 may be passed on.
+    // Each after a successful run: nothing of that run's 0 may be passed on. Neither run
+    // replaces a file, which wine's Recycle Bin could not take.
     void exitCode()
     {
         QFETCH(QByteArray, fake);
         QFETCH(int, expected);
-        const QString input = writeInput(work.filePath("exit.txt"), 10);
+        QFETCH(QString, message);
+        const QString input = writeInput(work.filePath(QTest::currentDataTag() + QString(".txt")), 10);
         DictZip runner;
         runner.start(input, true);
-        QVERIFY(runner.waitForFinished(30000) && runner.exitCode() == 0);
+        QVERIFY(runner.waitForFinished(30000) && runner.exitCode() == 0 && QFile::remove(input + ".dz"));
         if (fake == "missing tool")
             runner.toolPath = work.filePath("dictzip");
         writeInput(input, 10, fake);
         runner.start(input, true);
         QVERIFY(runner.waitForFinished(30000));
         QCOMPARE(runner.exitCode(), expected);
+        QVERIFY(message.isEmpty() || runner.message() == message);
     }
 
     void stop_data()
