@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -30,18 +29,6 @@ inline QString writeInput(const QString &path, qint64 size, const QByteArray &fa
         || (!fake.isEmpty() && !(sidecar.open(QIODevice::WriteOnly) && sidecar.write(fake) == fake.size())))
         qFatal("cannot create %s", qPrintable(path));
     return path;
-}
-
-// Whether a file that a run replaces can go to the Recycle Bin: under wine it cannot, as wine's
-// IFileOperation, through which Qt reaches it, does nothing. On Linux each test has a Trash.
-inline bool trashTakesFiles()
-{
-#ifdef Q_OS_WIN
-    QTemporaryFile probe;
-    return !probe.open() || (probe.close(), QFile::moveToTrash(probe.fileName()));
-#else
-    return true;
-#endif
 }
 
 // Drags and drops `urls` straight on the handlers (QApplication would hide a handler that

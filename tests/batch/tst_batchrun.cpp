@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -58,6 +59,13 @@ class TestBatchRun : public QObject
     QColor colour(int i, int column) const { return row(i)->data(column, Qt::ForegroundRole).value<QColor>(); }
     QString info() const { return child<QLabel>(*window, "lInfo")->text(); }
     void click(const char *name) { QTest::mouseClick(child(*window, name), Qt::LeftButton); }
+    // Under wine no file can go to the Recycle Bin: wine's IFileOperation, which Qt uses, does nothing.
+    static bool trashTakesFiles()
+    {
+        QTemporaryFile probe;
+        return QSysInfo::kernelType() != "winnt" || !probe.open()
+            || (probe.close(), QFile::moveToTrash(probe.fileName()));
+    }
     bool toolIdle() const { return window->findChild<DictZip *>()->waitForFinished(0); }
     void checkIdle(const QString &text)
     {

@@ -1,7 +1,7 @@
 // A stand-in for dictzip: writes the output dictzip would, grown in steps as "<input>.fake"
 // says (exit, sleep_ms, bytes, crash, ignore_term, say: printed on stderr), in four steps, waits
 // while "<input>.hold" exists, removes the input unless -k, and its partial output on
-// SIGTERM or, on Windows, the stop event (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
+// SIGTERM or its stop event on Windows (exit 143). FAKEDICTZIP_LOG gets each run's arguments, joined by tabs.
 
 #include <chrono>
 #include <csignal>
@@ -51,15 +51,11 @@ int main(int argc, char **argv)
     output = decompress && dz ? input.substr(0, input.size() - 3) : input + ".dz";
     const auto stopped = [](int) { std::remove(output.c_str()), std::_Exit(143); };
     std::signal(SIGTERM, setting("ignore_term") ? SIG_IGN : stopped);
-#ifdef _WIN32 // asked to stop through the event that dictzip.exe watches, while it sleeps
-    const HANDLE stop = setting("ignore_term")
-        ? nullptr
-        : CreateEventW(nullptr, TRUE, FALSE, dz::stopEventName(GetCurrentProcessId()).c_str());
+#ifdef _WIN32 // asked to stop through the event that dictzip.exe watches; one ignoring it makes one nobody sees
+    const std::wstring name = dz::stopEventName(GetCurrentProcessId());
+    const HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, setting("ignore_term") ? nullptr : name.c_str());
     const auto sleep = [&](long long ms) {
-        if (!stop)
-            Sleep(DWORD(ms));
-        else if (WaitForSingleObject(stop, DWORD(ms)) == WAIT_OBJECT_0)
-            stopped(0);
+        WaitForSingleObject(stop, DWORD(ms)) == WAIT_OBJECT_0 ? stopped(0) : void();
     };
 #else
     const auto sleep = [](long long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
