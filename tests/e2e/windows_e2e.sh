@@ -19,8 +19,8 @@ w wineboot --init >/dev/null 2>&1 && w msiexec /i "Z:${msi//\//\\}" /qn || fail 
 for file in lexpack.exe dictzip.exe platforms/qwindows.dll styles/qwindowsvistastyle.dll translations/qtbase_ru.qm; do
     [ -f "$drive/Program Files/Lexpack/$file" ] || fail "$file is not installed"
 done
-find "$drive" -path '*/Start Menu/Programs/Lexpack.lnk' | grep -q . && find "$drive" -path '*/SendTo/Lexpack.lnk' | grep -q . ||
-    fail "no Start-menu or Send To entry"
+links=$(find "$drive" \( -path '*/Start Menu/Programs/Lexpack.lnk' -o -path '*/SendTo/Lexpack.lnk' \) -exec grep -laF 'Lexpack\lexpack.exe' {} +)
+[ "$(echo "$links" | wc -l)" = 2 ] || fail "no Start-menu or Send To entry for lexpack.exe: $links"
 value() { w reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p'; }
 open="\"$exe\" \"%1\""
 [ "$(value 'HKCR\.dz')" = Lexpack.DictZip ] && [ "$(value 'HKCR\Lexpack.DictZip\shell\open\command')" = "$open" ] &&
@@ -49,6 +49,11 @@ sleep 2 # the damaged file's row and message painted for the picture
 import -window "$window" "$screenshot" || fail "could not take a screenshot"
 xdotool key --window "$window" ctrl+q
 wait "$app" || fail "lexpack.exe ended with exit code $? after Ctrl+Q"
+# A double click on a .dz file (ShellExecute, through the association) unpacks it.
+cp словарь.dz копия.dz && w start 'D:\копия.dz'
+wait_for 60 cmp -s копия словарь || fail "a double click on копия.dz did not unpack it"
+xdotool key --window "$(xdotool search --onlyvisible --name '^Lexpack - Lexpacker$' | head -n1)" ctrl+q
+timeout 60 wineserver -w || fail "lexpack.exe did not end after Ctrl+Q"
 
 w msiexec /x "Z:${msi//\//\\}" /qn && rm "$WINEPREFIX/dosdevices/d:" || fail "msiexec /x failed"
 timeout 60 wineserver -w # the registry is on disk once wine has ended
