@@ -10,11 +10,14 @@
 #include <cstdio>
 
 #ifdef Q_OS_WIN
+#include <io.h>
 #include <windows.h>
 #endif
 
 namespace {
 
+// In UTF-8, as the compressor writes, to a file or pipe; a console on Windows gets UTF-16,
+// which it shows whatever its code page (the local 8-bit code page cannot hold every name).
 void print(FILE *stream, const QString &text)
 {
 #ifdef Q_OS_WIN
@@ -24,8 +27,15 @@ void print(FILE *stream, const QString &text)
         std::freopen("CONOUT$", "w", stdout);
         std::freopen("CONOUT$", "w", stderr);
     }
+    const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(console, &mode)) {
+        WriteConsoleW(console, reinterpret_cast<const wchar_t *>(text.utf16()), DWORD(text.size()),
+                      &written, nullptr);
+        return;
+    }
 #endif
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputs(text.toUtf8().constData(), stream);
     std::fflush(stream);
 }
 

@@ -27,13 +27,16 @@ open="\"$exe\" \"%1\""
     [ "$(value 'HKCR\Applications\lexpack.exe\shell\open\command')" = "$open" ] &&
     w reg query 'HKCR\.dz\OpenWithProgids' /v Lexpack.DictZip >/dev/null 2>&1 || fail ".dz is not associated with Lexpack"
 
-# To a redirected file and in a command prompt's console (the pty gives wine one, and draws
-# blanks as cursor moves), with Linux's exit codes.
-w "$exe" --version >out 2>err && grep -q '^lexpack [0-9.]*, compressor: dictzip ' out || fail "--version"
-w "$exe" --bad >out 2>err; [ $? = 1 ] && [ ! -s out ] && grep -q "'bad'" err || fail "a bad option"
-console() { script -qec "timeout 60 '$LEXPACK_WINE' cmd /c '$exe' $1" /dev/null | sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d ' \r\n'; }
-[[ $(console --help) == *'Usage:C:\ProgramFiles\Lexpack\lexpack.exe[options][FILE...]'* ]] || fail "-h in a console"
+# To a redirected file (in UTF-8) and in a command prompt's console (the pty gives wine one,
+# and draws blanks as cursor moves), with Linux's exit codes; started from a Cyrillic folder.
+ln -s "$drive/Program Files/Lexpack" "$drive/Словари" && cli='C:\Словари\lexpack.exe'
+w "$cli" --version >out 2>err && grep -q '^lexpack [0-9.]*, compressor: dictzip ' out || fail "--version"
+w "$cli" -h >out 2>err && grep -qF 'Usage: C:\Словари\lexpack.exe [options] [FILE...]' out || fail "-h"
+w "$cli" --bad >out 2>err; [ $? = 1 ] && [ ! -s out ] && grep -q "'bad'" err || fail "a bad option"
+console() { script -qec "timeout 60 '$LEXPACK_WINE' cmd /c '$cli' $1" /dev/null | sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' | tr -d ' \r\n'; }
+[[ $(console --help) == *'Usage:C:\Словари\lexpack.exe[options][FILE...]'* ]] || fail "-h in a console"
 [[ $(console --bad; echo "exit ${PIPESTATUS[0]}") == *"Unknownoption'bad'"*"exit 1" ]] || fail "a bad option in a console"
+rm "$drive/Словари"
 
 seq 1 200000 >a.txt && seq 7 90000 >словарь && cp a.txt a.orig && cp словарь b.orig && w "$drive/Program Files/Lexpack/dictzip.exe" словарь ||
     fail "no словарь.dz"
