@@ -1,8 +1,14 @@
 # Cross build for 64-bit Windows with Debian's mingw-w64 (packages mingw-w64 and
-# libz-mingw-w64-dev). Use with -DLEXPACK_BUILD_GUI=OFF: it builds dictzip.exe
-# and its tests, which CTest runs under wine when wine is installed.
+# libz-mingw-w64-dev). Alone, with -DLEXPACK_BUILD_GUI=OFF, it builds dictzip.exe and
+# its tests, which CTest runs under wine when wine is installed:
 #
 #     cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DLEXPACK_BUILD_GUI=OFF
+#
+# With a Qt for mingw-w64 it builds lexpack.exe as well, through Qt's toolchain file,
+# which loads this one (scripts/test-windows.sh does this):
+#
+#     cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=<qt>/lib/cmake/Qt6/qt.toolchain.cmake \
+#           -DQT_CHAINLOAD_TOOLCHAIN_FILE=$PWD/cmake/mingw-w64-x86_64.cmake
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -18,9 +24,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# One self-contained .exe for a bare Windows: libgcc, libstdc++, winpthread and
-# zlib all linked in, no DLLs beside it but the system's own.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# dictzip.exe and the compressor's tests link the compiler's runtime in (-static on
+# their targets); lexpack.exe shares mingw's runtime DLLs with the Qt DLLs beside it.
 set(ZLIB_USE_STATIC_LIBS ON)
 
 # Tests run under wine, in a prefix of their own inside the build folder;

@@ -18,7 +18,8 @@ packages=(
     trash-cli
 )
 if [ "${LEXPACK_WINDOWS:-0}" = 1 ]; then
-    packages+=(mingw-w64 libz-mingw-w64-dev wine64 wine)
+    # the Windows installer is built with wixl and installed under wine
+    packages+=(mingw-w64 libz-mingw-w64-dev wine64 wine wixl)
 fi
 
 missing=()

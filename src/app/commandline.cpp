@@ -11,12 +11,16 @@
 #include <cstdio>
 
 #ifdef Q_OS_WIN
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which they need.
+#include <io.h>
+#include <shellapi.h>
 #endif
 
 namespace {
 
+// In UTF-8, as the compressor writes, to a file or pipe; a console on Windows gets UTF-16,
+// which it shows whatever its code page (the local 8-bit code page cannot hold every name).
 void print(FILE *stream, const QString &text)
 {
 #ifdef Q_OS_WIN
@@ -26,8 +30,15 @@ void print(FILE *stream, const QString &text)
         std::freopen("CONOUT$", "w", stdout);
         std::freopen("CONOUT$", "w", stderr);
     }
+    const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(console, &mode)) {
+        WriteConsoleW(console, reinterpret_cast<const wchar_t *>(text.utf16()), DWORD(text.size()),
+                      &written, nullptr);
+        return;
+    }
 #endif
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fputs(text.toUtf8().constData(), stream);
     std::fflush(stream);
 }
 
@@ -49,6 +60,18 @@ const char *const qtValueOptions[] = {
     "platform",        "platformpluginpath", "platformtheme", "plugin",  "style",  "stylesheet",
     "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session", "display"};
 const char *const qtFlagOptions[] = {"reverse", "widgetcount"};
+
+// Qt's help names the program as its 8-bit argv does, which on Windows cannot hold every
+// folder's name: the usage line gets the name the program was started by.
+QString helpText(const QCommandLineParser &parser, const QString &program)
+{
+    QString text = parser.helpText();
+    const QString qtName = QCoreApplication::arguments().value(0);
+    const qsizetype at = qtName.isEmpty() ? -1 : text.indexOf(qtName);
+    if (!program.isEmpty() && at >= 0 && at < text.indexOf(QLatin1Char('\n')))
+        text.replace(at, qtName.size(), program);
+    return text;
+}
 
 } // namespace
 
@@ -100,10 +123,11 @@ StartRequest readCommandLine(const QStringList &arguments)
     StartRequest request;
     if (!parser.parse(arguments)) {
         print(stderr,
-              QStringLiteral("lexpack: %1\n\n%2").arg(parser.errorText(), parser.helpText()));
+              QStringLiteral("lexpack: %1\n\n%2")
+                  .arg(parser.errorText(), helpText(parser, arguments.value(0))));
         request.exitCode = 1;
     } else if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        print(stdout, parser.helpText());
+        print(stdout, helpText(parser, arguments.value(0)));
         request.exitCode = 0;
     } else if (parser.isSet(version)) {
         print(stdout, versionLine());

@@ -25,8 +25,8 @@ void install(const QStringList &names, const QStringList &folders, QObject *owne
 
 void installTranslations(const QString &folder, QObject *owner)
 {
-    // Qt's catalogues are in Qt's own folder on Linux; on Windows windeployqt puts a
-    // combined qt_<lang>.qm beside the program instead.
+    // Qt's catalogues are in Qt's own folder on Linux; on Windows they are deployed into
+    // the program's own folder (qtbase_<lang>.qm, or windeployqt's combined qt_<lang>.qm).
     install({QStringLiteral("qtbase"), QStringLiteral("qt")},
             {QLibraryInfo::path(QLibraryInfo::TranslationsPath), folder}, owner);
     install({QStringLiteral("lexpack")}, {folder}, owner);

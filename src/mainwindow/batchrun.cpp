@@ -104,7 +104,8 @@ void MainForm::processFiles(const QStringList &paths)
     int firstFailed = -1; // each path has a row, in order
     for (int i = 0; i < paths.size() && busy(); ++i) {
         showInfo(QStringLiteral("[%1/%2] processing %3...")
-                     .arg(QString::number(i + 1), QString::number(paths.size()), paths.at(i)));
+                     .arg(QString::number(i + 1), QString::number(paths.size()),
+                          QDir::toNativeSeparators(paths.at(i))));
         const Outcome outcome = runOne(paths.at(i), i, rows, pump, saved);
         ++counts[int(outcome)];
         if (outcome == Outcome::Failed && firstFailed < 0)

@@ -52,9 +52,8 @@ void MainForm::on_pbOpenFile_clicked()
                                      "DictZip dictionaries - uncompress (*.dz);;"
                                      "All files (*.*)"));
     dialog.setFileMode(QFileDialog::ExistingFiles);
-#ifndef Q_OS_WIN
-    // "*.*" would ask for a dot outside Windows; "All files" are all files. Qt's own dialog
-    // sets its list's filter on a change of type, and this comes after it.
+    // In Qt's own dialog (where the system has none) "*.*" asks for a dot; "All files" are
+    // all files. The dialog sets its list's filter on a change of type, and this comes after it.
     if (auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"))) {
         connect(
             types, &QComboBox::currentIndexChanged, &dialog,
@@ -65,7 +64,6 @@ void MainForm::on_pbOpenFile_clicked()
             },
             Qt::QueuedConnection);
     }
-#endif
     processFiles(dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList());
 }
 

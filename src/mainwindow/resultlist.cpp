@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QColor>
+#include <QDir>
 #include <QLocale>
 #include <QPalette>
 #include <QTextDocument>
@@ -49,8 +50,9 @@ ResultList::~ResultList()
 QTreeWidgetItem *ResultList::addRow(const QString &path)
 {
     auto *row = new QTreeWidgetItem;
-    row->setText(FileColumn, path);
-    row->setToolTip(FileColumn, plainToolTip(path)); // the column elides long paths
+    const QString shown = QDir::toNativeSeparators(path); // "D:\a.txt" on Windows
+    row->setText(FileColumn, shown);
+    row->setToolTip(FileColumn, plainToolTip(shown)); // the column elides long paths
     pending.append(row);
     return row;
 }

@@ -88,7 +88,7 @@ QStringList DictZip::arguments(const QString &path, bool keep, bool progress,
     arguments << QStringLiteral("-f");
     if (direction(path) == Decompress)
         arguments << QStringLiteral("-d");
-    return arguments << path;
+    return arguments << QDir::toNativeSeparators(path); // as the tool names it back
 }
 
 void DictZip::probeVersion()
@@ -110,7 +110,8 @@ void DictZip::probeVersion()
 void DictZip::launch(const QStringList &arguments)
 {
     startFailed = false;
-    process.start(toolPath, arguments, QIODevice::ReadWrite);
+    // Text: the tool's lines end in "\r\n" on Windows.
+    process.start(toolPath, arguments, QIODevice::ReadWrite | QIODevice::Text);
 }
 
 void DictZip::start(const QString &path, bool keep)
@@ -235,11 +236,15 @@ void DictZip::takeLine()
     const bool cut = line.size() > lineLimit;
     if (cut) {
         line.truncate(lineLimit);
+        // Not inside a character: back to the lead byte, which goes too.
         while (!line.isEmpty() && (uchar(line.back()) & 0xc0) == 0x80)
-            line.chop(1); // not inside a character
+            line.chop(1);
+        if (!line.isEmpty() && uchar(line.back()) >= 0xc0)
+            line.chop(1);
     }
-    // A hint may follow the reason ("Try ... for help"): the last lines are kept.
-    printed << QString::fromLocal8Bit(line) + (cut ? QString(QChar(0x2026)) : QString());
+    // A hint may follow the reason ("Try ... for help"): the last lines are kept, in UTF-8 as
+    // the tool writes them, on Windows too.
+    printed << QString::fromUtf8(line) + (cut ? QString(QChar(0x2026)) : QString());
     if (printed.size() > 3)
         printed.removeFirst();
     lastMessage = printed.join(QLatin1Char('\n'));

@@ -80,6 +80,12 @@ QString placeInHomeTrash(const QString &name, const struct stat &entry)
     }
     return QString();
 }
+#else
+// Windows has no exchange of two names in one step.
+bool swap(const QString &, const QString &)
+{
+    return false;
+}
 #endif
 
 // Moves `path` itself, never what a link points to, to the Trash; tells why it could not.
@@ -189,10 +195,8 @@ QString Trash::discard(const QString &previous, const QString &name, QString &wh
     // trades places with the new file in one step where the system can, else the new file is
     // parked for a moment; failing both, it goes under the name it was set aside as.
     const QString parked = previous + QLatin1String(".new");
-    bool swapped = false, wasParked = false;
-#ifdef LEXPACK_HAVE_GIO
-    swapped = swap(previous, name);
-#endif
+    bool wasParked = false;
+    const bool swapped = swap(previous, name);
     if (!swapped && !present(parked) && setAside(name, parked).isEmpty()
         && !(wasParked = setAside(previous, name).isEmpty()))
         setAside(parked, name);

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTextDocument>
 #include <QTreeWidget>
@@ -62,6 +63,13 @@ class TestBatchRun : public QObject
     QColor colour(int i, int column) const { return row(i)->data(column, Qt::ForegroundRole).value<QColor>(); }
     QString info() const { return child<QLabel>(*window, "lInfo")->text(); }
     void click(const char *name) { QTest::mouseClick(child(*window, name), Qt::LeftButton); }
+    // Under wine no file can go to the Recycle Bin: wine's IFileOperation, which Qt uses, does nothing.
+    static bool trashTakesFiles()
+    {
+        QTemporaryFile probe;
+        return QSysInfo::kernelType() != "winnt" || !probe.open()
+            || (probe.close(), QFile::moveToTrash(probe.fileName()));
+    }
     void checkIdle(const QString &text)
     {
         QVERIFY2(info().startsWith(text), qPrintable(info()));
@@ -96,6 +104,8 @@ private slots:
     void droppedPaths()
     {
         QFETCH(QColor, base);
+        if (!trashTakesFiles())
+            QSKIP("the second run of a.dsl replaces a.dsl.dz, and no Trash can take it here");
         window->resize(539, 200); // too low for all rows
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -199,15 +209,15 @@ private slots:
                 && about->informativeText().endsWith("<br><br>dictzip 1 (Lexpack)\n"));
         QVERIFY(paintedEarly);
         QVERIFY(untick.fired);
-        QCOMPARE(shown, "[2/3] processing " + paths[1] + "...");
+        QCOMPARE(shown, "[2/3] processing " + QDir::toNativeSeparators(paths[1]) + "...");
         // One file of three done at the second's start; then into the second, not from the bar's start.
         QCOMPARE(early * 3, bar->maximum());
         QVERIFY2(value > bar->maximum() / 2 && value < bar->maximum() * 2 / 3, qPrintable(QString::number(value)));
         // Ours is always told where a file in the way goes (the fake logs the option, not its path).
         const QString aside = "--replaced-to\t";
-        QCOMPARE(
-            toolRuns(),
-            QStringList({aside + "-k\t-f\t" + paths[0], aside + "-k\t-f\t" + paths[1], aside + "-f\t" + paths[2]}));
+        QCOMPARE(toolRuns(),
+                 QStringList({aside + "-k\t-f\t" + paths[0], aside + "-k\t-f\t" + paths[1], aside + "-f\t" + paths[2]})
+                     .replaceInStrings("/", QDir::separator()));
     }
 
     void cancel_data()
@@ -306,6 +316,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, fake);
         QFETCH(QString, status);
+        if (status == "done" && !trashTakesFiles())
+            QSKIP("no Trash can take a file here");
         const auto entry = [](const QFileInfo &info) { return info.symLinkTarget() + QString::number(info.size()); };
         auto *runner = window->findChild<DictZip *>();
         qputenv("FAKEDICTZIP_FOREIGN", tool == "fake" ? "1" : "");

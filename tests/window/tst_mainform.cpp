@@ -108,7 +108,9 @@ private slots:
                             QApplication::setActiveWindow(dialog);
                             if (allFiles) {
                                 QTest::keyClick(child(*dialog, "fileTypeCombo"), Qt::Key_End);
-                                QTRY_COMPARE(files->model()->rowCount(files->rootIndex()), 4);
+                                // Accepted in any case, so that a short list fails below rather than hangs.
+                                static_cast<void>(
+                                    QTest::qWaitFor([&] { return files->model()->rowCount(files->rootIndex()) == 4; }));
                                 return files->selectAll(), dialog->accept();
                             }
                             edit->setFocus(); // as a user types, else the dialog rewrites the line from its list
@@ -122,7 +124,10 @@ private slots:
             auto *list = child<QTreeWidget>(window, "tvResult");
             QCOMPARE(list->topLevelItemCount(), allFiles ? 4 : 3);
             for (int row = 0; row < list->topLevelItemCount(); ++row)
-                QCOMPARE(list->topLevelItem(row)->text(0) + list->topLevelItem(row)->text(1), paths.at(row) + "done");
+                QCOMPARE(list->topLevelItem(row)->text(0) + list->topLevelItem(row)->text(1),
+                         QDir::toNativeSeparators(paths.at(row)) + "done");
+            for (const QString &path : paths)
+                QFile::remove(path + ".dz"); // nothing to replace next time, as no Trash takes files under wine
         }
     }
 };
