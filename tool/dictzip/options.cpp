@@ -48,6 +48,7 @@ extern const char kHelp[] =
     "                        stored time is not given to the output\n"
     "      --progress        tell how far each input is read, in lines \"progress\n"
     "                        READ SIZE\" on standard error, ten a second at most\n"
+    "                        and one as soon as the whole input is read\n"
     "      --multi-member    compress files longer than one member holds (32,762\n"
     "                        chunks: 1.91 GB at the default chunk length); only\n"
     "                        gzip and this dictzip read such files whole\n"
