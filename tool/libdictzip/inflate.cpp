@@ -6,6 +6,7 @@
 #include <libdeflate.h>
 #endif
 
+#include <cstring>
 #include <vector>
 
 namespace dz {
@@ -41,8 +42,8 @@ Status ChunkInflater::inflateLibdeflate(const uint8_t *data, size_t size, uint8_
 {
     if (!libdeflate_)
         return Status::memory();
-    const libdeflate_result result =
-        libdeflate_deflate_decompress_ex(libdeflate_, data, size + 2, out, capacity, &consumed, &produced);
+    const libdeflate_result result = libdeflate_deflate_decompress_ex(libdeflate_, data, size + sizeof kChunkEnd, out,
+                                                                      capacity, &consumed, &produced);
     if (result == LIBDEFLATE_INSUFFICIENT_SPACE)
         return overflow();
     return result == LIBDEFLATE_SUCCESS ? Status{} : invalid();
@@ -59,7 +60,7 @@ Status ChunkInflater::inflateZlib(const uint8_t *data, size_t size, uint8_t *out
     if (!zlib_.ready() || inflateReset(&z) != Z_OK)
         return Status::memory();
     z.next_in = const_cast<uint8_t *>(data);
-    z.avail_in = static_cast<uInt>(size + 2);
+    z.avail_in = static_cast<uInt>(size + sizeof kChunkEnd);
     z.next_out = out;
     z.avail_out = static_cast<uInt>(capacity);
     const int result = ::inflate(&z, Z_FINISH);
@@ -67,7 +68,7 @@ Status ChunkInflater::inflateZlib(const uint8_t *data, size_t size, uint8_t *out
         return overflow();
     if (result != Z_STREAM_END)
         return invalid();
-    consumed = size + 2 - z.avail_in;
+    consumed = size + sizeof kChunkEnd - z.avail_in;
     produced = capacity - z.avail_out;
     return {};
 }
@@ -75,8 +76,7 @@ Status ChunkInflater::inflateZlib(const uint8_t *data, size_t size, uint8_t *out
 Status ChunkInflater::inflateChunk(const MemberHeader &header, size_t index, uint8_t *data, size_t size,
                                    bool useLibdeflate, uint8_t *out, ChunkResult &result)
 {
-    data[size] = kFinalBlock[0];
-    data[size + 1] = kFinalBlock[1];
+    std::memcpy(data + size, kChunkEnd, sizeof kChunkEnd);
     size_t consumed = 0;
 #ifdef DICTZIP_HAVE_LIBDEFLATE
     Status s = useLibdeflate ? inflateLibdeflate(data, size, out, header.chunkLength, consumed, result.produced)
@@ -87,7 +87,7 @@ Status ChunkInflater::inflateChunk(const MemberHeader &header, size_t index, uin
 #endif
     const bool last = index + 1 == header.chunkSizes.size();
     result.endedStream = consumed == size;
-    if (s.ok() && consumed != size + 2 && !(last && result.endedStream))
+    if (s.ok() && consumed != size + sizeof kChunkEnd && !(last && result.endedStream))
         s = Status::corrupt("does not end where the chunk table says");
     else if (s.ok() && (result.produced == 0 || (!last && result.produced != header.chunkLength)))
         s = Status::corrupt("is shorter than the chunk length");

@@ -86,7 +86,7 @@ Status endTableMember(ByteSource &source, uint64_t dataEnd, bool endedStream, ui
 Status inflateChunkAt(ByteSource &source, uint64_t position, const MemberHeader &header, size_t index,
                       bool useLibdeflate, MemberBuffers &buffers, ChunkResult &result)
 {
-    buffers.in.resize(kMaxChunkCompressedSize + 2);
+    buffers.in.resize(kMaxChunkCompressedSize + sizeof kChunkEnd);
     buffers.out.resize(header.chunkLength);
     const size_t size = header.chunkSizes[index];
     Status s = readExactly(source, position, buffers.in.data(), size);

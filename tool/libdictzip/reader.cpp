@@ -16,7 +16,7 @@ struct DecompressJob {
     const MemberHeader *header = nullptr;
     size_t index = 0;
     bool useLibdeflate = true;
-    std::vector<uint8_t> in; // chunk bytes plus two spare
+    std::vector<uint8_t> in; // chunk bytes, then room for kChunkEnd
     size_t inSize = 0;
     std::vector<uint8_t> out;
     ChunkResult result;
@@ -91,7 +91,7 @@ Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const Me
             job.useLibdeflate = settings.libdeflate;
             job.inSize = header.chunkSizes[nextToRead];
             // Sized here rather than in a worker, where running out of memory could not be reported.
-            job.in.resize(kMaxChunkCompressedSize + 2);
+            job.in.resize(kMaxChunkCompressedSize + sizeof kChunkEnd);
             job.out.resize(header.chunkLength);
             s = readExactly(source, readPosition, job.in.data(), job.inSize);
             if (!s.ok())
