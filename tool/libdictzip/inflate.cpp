@@ -14,6 +14,9 @@ namespace dz {
 namespace {
 
 constexpr size_t kStreamBuffer = 64 * 1024;
+// A stream's first read: small enough for ReadAhead's window, so that a member of
+// a few bytes does not cost a read of a whole buffer.
+constexpr size_t kFirstRead = 4 * 1024;
 
 Status overflow() { return Status::corrupt("holds more than the chunk length"); }
 Status invalid() { return Status::corrupt("invalid compressed data"); }
@@ -106,10 +109,10 @@ Status StreamInflater::inflate(ByteSource &source, uint64_t position, ByteSink *
     out_.resize(kStreamBuffer);
     std::vector<uint8_t> &in = in_, &out = out_;
     uint64_t readPosition = position;
-    for (;;) {
+    for (size_t want = kFirstRead;; want = in.size()) {
         if (z.avail_in == 0) {
             size_t got = 0;
-            Status s = source.readAt(readPosition, in.data(), in.size(), got);
+            Status s = source.readAt(readPosition, in.data(), want, got);
             if (!s.ok())
                 return s;
             if (got == 0)
