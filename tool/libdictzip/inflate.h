@@ -50,10 +50,10 @@ public:
     ChunkInflater(const ChunkInflater &) = delete;
     ChunkInflater &operator=(const ChunkInflater &) = delete;
 
-    // Inflates chunk `index` of a member from `data`, which has sizeof kChunkEnd
-    // spare bytes after its `size`, and checks that it is whole: a full chunk length unless
-    // it is the last, ending on a block boundary, and the final block only in
-    // the last chunk. `out` holds a chunk length.
+    // Inflates chunk `index` of a member from `data`, which has room for
+    // kChunkEnd after its `size`, and checks that it is whole: a full chunk
+    // length unless it is the last, ending on a block boundary, and the final
+    // block only in the last chunk. `out` holds a chunk length.
     Status inflateChunk(const MemberHeader &header, size_t index, uint8_t *data, size_t size, bool useLibdeflate,
                         uint8_t *out, ChunkResult &result);
 
