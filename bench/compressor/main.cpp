@@ -2,7 +2,8 @@
 // dictionary text of 40 MB or more (Debian's GCIDE from the package dict-gcide
 // when it is installed, else manual pages and documentation from the installed
 // packages), each one's size and its compression and decompression speed as
-// ratios to the default's, measured in one run on 2 threads; then files of
+// ratios to the default's, measured in one run on 2 threads, and the chunks
+// inflated by plain libdeflate outside our reader for comparison; then files of
 // 20,000 small members tested, listed and decompressed, beside gzip -t on the
 // same file. With --tools, also our dictzip against gzip -9, pigz -9 and Debian's
 // dictzip on a ~200 MB corpus: throughput, peak memory and output size for
@@ -16,6 +17,9 @@
 #include "reader.h"
 
 #include <zlib.h>
+#ifdef DICTZIP_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -423,6 +427,47 @@ Measure best(int runs, const std::vector<std::string> &args, const fs::path &dir
     return least;
 }
 
+// The chunks of a one-member file inflated by plain libdeflate in-process, outside
+// our reader: each chunk's best of five, summed, in seconds (0 without libdeflate),
+// so that a busy machine hardly shows. Beside our own -dc it tells the decoder's
+// work on the data from our program's.
+double plainInflate(const fs::path &file)
+{
+#ifdef DICTZIP_HAVE_LIBDEFLATE
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    dz::MemorySource source(bytes);
+    dz::MemberHeader header;
+    if (!dz::parseHeader(source, 0, header).ok())
+        return 0;
+    libdeflate_decompressor *decompressor = libdeflate_alloc_decompressor();
+    std::vector<uint8_t> chunk(dz::kMaxChunkCompressedSize + 2), out(header.chunkLength);
+    double total = 0;
+    uint64_t at = header.headerSize;
+    for (const uint16_t size : header.chunkSizes) {
+        std::memcpy(chunk.data(), bytes.data() + at, size);
+        std::memcpy(chunk.data() + size, dz::kFinalBlock, 2); // as any reader ends a chunk
+        at += size;
+        double best = 0;
+        for (int pass = 0; pass < 5; ++pass) {
+            const auto t0 = std::chrono::steady_clock::now();
+            size_t produced = 0;
+            if (libdeflate_deflate_decompress(decompressor, chunk.data(), size + 2, out.data(), out.size(),
+                                              &produced) != LIBDEFLATE_SUCCESS)
+                return libdeflate_free_decompressor(decompressor), 0;
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            best = pass == 0 ? seconds : std::min(best, seconds);
+        }
+        total += best;
+    }
+    libdeflate_free_decompressor(decompressor);
+    return total;
+#else
+    (void)file;
+    return 0;
+#endif
+}
+
 // Our levels against our default on `text`: size, compression and decompression speed as
 // ratios to the default's, on `threads` threads, each the best of three runs (five to decompress).
 void compareLevels(const fs::path &cache, const std::string &ours, const fs::path &text, unsigned threads)
@@ -433,10 +478,11 @@ void compareLevels(const fs::path &cache, const std::string &ours, const fs::pat
     std::printf(
         "\nlevels on %.1f MB, %u threads, best of 3 runs (5 to decompress); speeds and sizes against the default's\n",
         size / 1e6, threads);
-    std::printf("%-8s | %12s %7s | %9s %7s %9s | %9s %7s %9s | %s\n", "level", "bytes", "size", "compress", "speed",
-                "CPU", "decomp.", "speed", "CPU", "round trip");
+    std::printf("%-8s | %12s %7s | %9s %7s %9s | %9s %7s %9s %10s | %s\n", "level", "bytes", "size", "compress",
+                "speed", "CPU", "decomp.", "speed", "CPU", "libdeflate", "round trip");
     Measure base, baseBack;
     uint64_t baseSize = 0;
+    double basePlain = 0;
     for (const char *level : {"default", "-1", "-6", "-9", "-12"}) {
         placeCorpus(text, dir);
         std::vector<std::string> args = {ours, j, "-k", "-f"};
@@ -449,17 +495,21 @@ void compareLevels(const fs::path &cache, const std::string &ours, const fs::pat
         const bool same = packed.ok && back.ok && sameContent(dir / "unpack/corpus.txt", text) &&
                           runProgram({ours, j, "-t", "corpus.txt.dz"}, dir).ok &&
                           runProgram({"gzip", "-t", "corpus.txt.dz"}, dir).ok;
+        const double plain = plainInflate(dir / "corpus.txt.dz");
         if (!baseSize)
-            base = packed, baseBack = back, baseSize = bytes;
-        std::printf("%-8s | %12llu %7.3f | %7.1f/s %6.2fx %8.2fx | %7.1f/s %6.2fx %8.2fx | %s\n", level,
+            base = packed, baseBack = back, baseSize = bytes, basePlain = plain;
+        std::printf("%-8s | %12llu %7.3f | %7.1f/s %6.2fx %8.2fx | %7.1f/s %6.2fx %8.2fx %9.2fx | %s\n", level,
                     static_cast<unsigned long long>(bytes), double(bytes) / double(baseSize),
                     mbPerSecond(size, packed.seconds), base.seconds / packed.seconds,
                     base.cpuSeconds / packed.cpuSeconds, mbPerSecond(size, back.seconds),
                     baseBack.seconds / back.seconds, baseBack.cpuSeconds / back.cpuSeconds,
-                    same ? "ok (ours -t, gzip -t)" : "FAILED");
+                    plain > 0 ? basePlain / plain : 0.0, same ? "ok (ours -t, gzip -t)" : "FAILED");
         std::fflush(stdout);
     }
-    std::printf("(speeds in MB/s of input; the ratios are the default's time over this level's, wall clock and CPU)\n");
+    std::printf(
+        "(speeds in MB/s of input; the ratios are the default's time over this level's, wall clock and CPU;\n"
+        " libdeflate: the same chunks inflated by plain libdeflate in-process, each its best of 5, outside our "
+        "reader)\n");
 }
 
 // What one member costs: 20,000 small ones, tested, listed and decompressed by us,

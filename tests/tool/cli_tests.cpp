@@ -65,15 +65,13 @@ TEST(filesAreNamedKeptAndRemovedAsAsked)
     CHECK(s.run({"-f", "a.txt"}).exitCode == 0 && s.snapshot().size() == 1);
     CHECK(s.run({"-s", "58000", "--size=1000", "a.txt.dz"}).bytes() == slice(data, 58000, 1000));
     // The listing: members, chunks, chunk length, sizes and the stored name.
-    const auto packed = fs::file_size(s / "a.txt.dz");
+    const std::string packed = std::to_string(fs::file_size(s / "a.txt.dz"));
     const std::string listed = s.run({"-l", "a.txt.dz"}).out;
     std::istringstream row(listed.substr(listed.find('\n') + 1));
     const Args fields{std::istream_iterator<std::string>(row), {}};
-    CHECK_MSG(fields.size() == 7 &&
-                  fields == Args({"1", "4", "58315", std::to_string(packed), "200000", fields[5], "a.txt"}),
-              listed);
-    // The window's progress lines: how far the input is read, out of its size.
-    CHECK(has(s.run({"--progress", "-k", "-f", "-d", "a.txt.dz"}).err, " " + std::to_string(packed) + "\n"));
+    CHECK_MSG(fields.size() == 7 && fields == Args({"1", "4", "58315", packed, "200000", fields[5], "a.txt"}), listed);
+    // The window's progress lines: how far the input is read, out of its size, at last all of it.
+    CHECK(has(s.run({"--progress", "-k", "-f", "-d", "a.txt.dz"}).err, "progress " + packed + " " + packed + "\n"));
     CHECK(readFile(s / "a.txt") == data);
     // Ranges of a plain gzip file of two members: within the first, past its start, and across both.
     CHECK(s.run({"-c", "gzip -c a.txt a.txt >a.txt.gz"}, "/bin/sh").exitCode == 0);
@@ -82,10 +80,12 @@ TEST(filesAreNamedKeptAndRemovedAsAsked)
     for (const uint64_t start : {58000, 190000})
         CHECK(s.run({"-s", std::to_string(start), "-e", "70000", "a.txt.gz"}).bytes() == slice(twice, start, 70000));
     fs::remove(s / "a.txt.gz"); // --best packs smaller than the default
-    CHECK(s.run({"-k", "-f", "--best", "a.txt"}).exitCode == 0 && fs::file_size(s / "a.txt.dz") < packed * 0.97);
+    CHECK(s.run({"-k", "-f", "--best", "a.txt"}).exitCode == 0 &&
+          fs::file_size(s / "a.txt.dz") < std::stod(packed) * 0.97);
     // The window's compress run over an existing output replaces it and leaves nothing else.
     writeFile(s / "a.txt.dz", {'o', 'l', 'd'});
-    CHECK(s.run({"-k", "-f", "a.txt"}).exitCode == 0 && s.snapshot().size() == 2);
+    const RunResult packing = s.run({"--progress", "-k", "-f", "a.txt"});
+    CHECK(packing.exitCode == 0 && s.snapshot().size() == 2 && has(packing.err, "progress 200000 200000\n"));
 
     // One member holds 32,762 one-byte chunks; more only when asked, and said so.
     writeFile(s / "m.txt", slice(data, 0, 32762));

@@ -99,6 +99,7 @@ TEST(corruptFilesFailAsCorrupt)
         {"byte flipped in a chunk", flip(dataStart + 200)},
         {"CRC flipped", flip(end - 6)},
         {"size flipped", flip(end - 2)},
+        {"one chunk, CRC flipped", [&](Bytes &f) { f = compressBytes(slice(text, 0, 99)), f[f.size() - 6] ^= 1; }},
         {"final block damaged", flip(end - 10)},
         {"garbage after the end", [](Bytes &f) { f.push_back(0); }},
         {"second member cut short", [&](Bytes &f) { f.insert(f.end(), good.begin(), good.begin() + 40); }},

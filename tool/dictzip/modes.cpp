@@ -70,9 +70,13 @@ private:
         const std::lock_guard<std::mutex> lock(progressMutex_);
         read_ = end > read_ ? end : read_;
         const auto now = std::chrono::steady_clock::now();
-        if (now - lastReport_ < std::chrono::milliseconds(100))
+        // The line that says the whole input is read always goes out, so that a bar
+        // reaches its end while the output is made final.
+        const bool whole = read_ >= info_.size && !wholeReported_;
+        if (!whole && now - lastReport_ < std::chrono::milliseconds(100))
             return;
         lastReport_ = now;
+        wholeReported_ = wholeReported_ || whole;
         std::fprintf(stderr, "%s%llu %llu\n", frontend::kProgressPrefix, static_cast<unsigned long long>(read_),
                      static_cast<unsigned long long>(info_.size));
     }
@@ -81,6 +85,7 @@ private:
     platform::FileInfo info_;
     std::mutex progressMutex_;
     uint64_t read_ = 0;
+    bool wholeReported_ = false;
     std::chrono::steady_clock::time_point lastReport_;
 };
 

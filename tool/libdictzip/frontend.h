@@ -21,7 +21,8 @@ enum class Failure : int {
 
 namespace frontend {
 
-// Asks for lines "progress READ SIZE" on standard error, ten a second at most.
+// Asks for lines "progress READ SIZE" on standard error, ten a second at most,
+// and one as soon as the whole input is read.
 constexpr char kProgressOption[] = "--progress";
 constexpr char kProgressPrefix[] = "progress ";
 // In the version line (-V) of our own dictzip: only it is asked for progress.

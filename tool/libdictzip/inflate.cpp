@@ -6,6 +6,7 @@
 #include <libdeflate.h>
 #endif
 
+#include <cstring>
 #include <vector>
 
 namespace dz {
@@ -13,6 +14,9 @@ namespace dz {
 namespace {
 
 constexpr size_t kStreamBuffer = 64 * 1024;
+// A stream's first read: small enough for ReadAhead's window, so that a member of
+// a few bytes does not cost a read of a whole buffer.
+constexpr size_t kFirstRead = 4 * 1024;
 
 Status overflow() { return Status::corrupt("holds more than the chunk length"); }
 Status invalid() { return Status::corrupt("invalid compressed data"); }
@@ -41,8 +45,8 @@ Status ChunkInflater::inflateLibdeflate(const uint8_t *data, size_t size, uint8_
 {
     if (!libdeflate_)
         return Status::memory();
-    const libdeflate_result result =
-        libdeflate_deflate_decompress_ex(libdeflate_, data, size + 2, out, capacity, &consumed, &produced);
+    const libdeflate_result result = libdeflate_deflate_decompress_ex(libdeflate_, data, size + sizeof kChunkEnd, out,
+                                                                      capacity, &consumed, &produced);
     if (result == LIBDEFLATE_INSUFFICIENT_SPACE)
         return overflow();
     return result == LIBDEFLATE_SUCCESS ? Status{} : invalid();
@@ -59,7 +63,7 @@ Status ChunkInflater::inflateZlib(const uint8_t *data, size_t size, uint8_t *out
     if (!zlib_.ready() || inflateReset(&z) != Z_OK)
         return Status::memory();
     z.next_in = const_cast<uint8_t *>(data);
-    z.avail_in = static_cast<uInt>(size + 2);
+    z.avail_in = static_cast<uInt>(size + sizeof kChunkEnd);
     z.next_out = out;
     z.avail_out = static_cast<uInt>(capacity);
     const int result = ::inflate(&z, Z_FINISH);
@@ -67,7 +71,7 @@ Status ChunkInflater::inflateZlib(const uint8_t *data, size_t size, uint8_t *out
         return overflow();
     if (result != Z_STREAM_END)
         return invalid();
-    consumed = size + 2 - z.avail_in;
+    consumed = size + sizeof kChunkEnd - z.avail_in;
     produced = capacity - z.avail_out;
     return {};
 }
@@ -75,8 +79,7 @@ Status ChunkInflater::inflateZlib(const uint8_t *data, size_t size, uint8_t *out
 Status ChunkInflater::inflateChunk(const MemberHeader &header, size_t index, uint8_t *data, size_t size,
                                    bool useLibdeflate, uint8_t *out, ChunkResult &result)
 {
-    data[size] = kFinalBlock[0];
-    data[size + 1] = kFinalBlock[1];
+    std::memcpy(data + size, kChunkEnd, sizeof kChunkEnd);
     size_t consumed = 0;
 #ifdef DICTZIP_HAVE_LIBDEFLATE
     Status s = useLibdeflate ? inflateLibdeflate(data, size, out, header.chunkLength, consumed, result.produced)
@@ -87,7 +90,7 @@ Status ChunkInflater::inflateChunk(const MemberHeader &header, size_t index, uin
 #endif
     const bool last = index + 1 == header.chunkSizes.size();
     result.endedStream = consumed == size;
-    if (s.ok() && consumed != size + 2 && !(last && result.endedStream))
+    if (s.ok() && consumed != size + sizeof kChunkEnd && !(last && result.endedStream))
         s = Status::corrupt("does not end where the chunk table says");
     else if (s.ok() && (result.produced == 0 || (!last && result.produced != header.chunkLength)))
         s = Status::corrupt("is shorter than the chunk length");
@@ -106,10 +109,10 @@ Status StreamInflater::inflate(ByteSource &source, uint64_t position, ByteSink *
     out_.resize(kStreamBuffer);
     std::vector<uint8_t> &in = in_, &out = out_;
     uint64_t readPosition = position;
-    for (;;) {
+    for (size_t want = kFirstRead;; want = in.size()) {
         if (z.avail_in == 0) {
             size_t got = 0;
-            Status s = source.readAt(readPosition, in.data(), in.size(), got);
+            Status s = source.readAt(readPosition, in.data(), want, got);
             if (!s.ok())
                 return s;
             if (got == 0)

@@ -37,6 +37,11 @@ struct ChunkResult {
     bool endedStream = false; // the chunk carried the member's final block
 };
 
+// What a chunk is inflated with after it, in place of the member's `03 00`: an
+// empty final block too, but a stored one, which needs no Huffman tables; the
+// static ones would be built anew for every chunk after its dynamic blocks.
+constexpr uint8_t kChunkEnd[] = {0x01, 0x00, 0x00, 0xff, 0xff};
+
 // Per-thread state to inflate single chunks.
 class ChunkInflater {
 public:
@@ -45,17 +50,17 @@ public:
     ChunkInflater(const ChunkInflater &) = delete;
     ChunkInflater &operator=(const ChunkInflater &) = delete;
 
-    // Inflates chunk `index` of a member from `data`, which has two spare bytes
-    // after its `size`, and checks that it is whole: a full chunk length unless
-    // it is the last, ending on a block boundary, and the final block only in
-    // the last chunk. `out` holds a chunk length.
+    // Inflates chunk `index` of a member from `data`, which has room for
+    // kChunkEnd after its `size`, and checks that it is whole: a full chunk
+    // length unless it is the last, ending on a block boundary, and the final
+    // block only in the last chunk. `out` holds a chunk length.
     Status inflateChunk(const MemberHeader &header, size_t index, uint8_t *data, size_t size, bool useLibdeflate,
                         uint8_t *out, ChunkResult &result);
 
 private:
-    // Both inflate `size` bytes and the empty final block after them; `consumed`
-    // is size + 2 when the chunk ends on a block boundary, size when it carries
-    // the final block itself.
+    // Both inflate `size` bytes and kChunkEnd after them; `consumed` is all of
+    // it when the chunk ends on a block boundary, `size` when it carries the
+    // final block itself.
     Status inflateZlib(const uint8_t *data, size_t size, uint8_t *out, size_t capacity, size_t &consumed,
                        size_t &produced);
 #ifdef DICTZIP_HAVE_LIBDEFLATE

@@ -83,6 +83,18 @@ Status endTableMember(ByteSource &source, uint64_t dataEnd, bool endedStream, ui
     return checkTrailer(source, position, size, crc, end);
 }
 
+Status inflateChunkAt(ByteSource &source, uint64_t position, const MemberHeader &header, size_t index,
+                      bool useLibdeflate, MemberBuffers &buffers, ChunkResult &result)
+{
+    buffers.in.resize(kMaxChunkCompressedSize + sizeof kChunkEnd);
+    buffers.out.resize(header.chunkLength);
+    const size_t size = header.chunkSizes[index];
+    Status s = readExactly(source, position, buffers.in.data(), size);
+    return s.ok() ? buffers.chunk.inflateChunk(header, index, buffers.in.data(), size, useLibdeflate,
+                                               buffers.out.data(), result)
+                  : s;
+}
+
 Status measureTableMember(ByteSource &source, uint64_t memberOffset, const MemberHeader &header, const Poll &poll,
                           MemberBuffers &buffers, uint64_t &size, uint64_t &end)
 {
@@ -94,12 +106,7 @@ Status measureTableMember(ByteSource &source, uint64_t memberOffset, const Membe
     ChunkResult result;
     if (!header.chunkSizes.empty()) {
         const size_t last = header.chunkSizes.size() - 1;
-        buffers.in.resize(kMaxChunkCompressedSize + 2);
-        buffers.out.resize(header.chunkLength);
-        s = readExactly(source, dataEnd - header.chunkSizes[last], buffers.in.data(), header.chunkSizes[last]);
-        if (s.ok())
-            s = buffers.chunk.inflateChunk(header, last, buffers.in.data(), header.chunkSizes[last], true,
-                                           buffers.out.data(), result);
+        s = inflateChunkAt(source, dataEnd - header.chunkSizes[last], header, last, true, buffers, result);
         if (!s.ok())
             return s;
         size = uint64_t(last) * header.chunkLength + result.produced;

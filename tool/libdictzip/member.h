@@ -34,6 +34,11 @@ Status chunkDataEnd(ByteSource &source, uint64_t memberOffset, const MemberHeade
 Status endTableMember(ByteSource &source, uint64_t dataEnd, bool endedStream, uint64_t size,
                       std::optional<uint32_t> crc, const Poll &poll, MemberBuffers &buffers, uint64_t &end);
 
+// Reads chunk `index` of a table member, which starts at `position`, and
+// inflates it on this thread into buffers.out.
+Status inflateChunkAt(ByteSource &source, uint64_t position, const MemberHeader &header, size_t index,
+                      bool useLibdeflate, MemberBuffers &buffers, ChunkResult &result);
+
 // A table member's uncompressed size and end, found by inflating its last chunk only.
 Status measureTableMember(ByteSource &source, uint64_t memberOffset, const MemberHeader &header, const Poll &poll,
                           MemberBuffers &buffers, uint64_t &size, uint64_t &end);

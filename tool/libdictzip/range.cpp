@@ -51,9 +51,6 @@ Status extractFromTable(ByteSource &source, uint64_t offset, const MemberHeader 
     uint64_t position = offset + header.headerSize;
     for (size_t i = 0; i < first; ++i)
         position += header.chunkSizes[i];
-    std::vector<uint8_t> &in = buffers.in, &out = buffers.out;
-    in.resize(kMaxChunkCompressedSize + 2);
-    out.resize(header.chunkLength);
     ChunkResult result;
     for (size_t i = first; i < count; ++i) {
         const uint64_t chunkStart = span.base + uint64_t(i) * header.chunkLength;
@@ -61,16 +58,13 @@ Status extractFromTable(ByteSource &source, uint64_t offset, const MemberHeader 
             done = true;
             return {};
         }
-        s = readExactly(source, position, in.data(), header.chunkSizes[i]);
-        if (s.ok())
-            s = buffers.chunk.inflateChunk(header, i, in.data(), header.chunkSizes[i], settings.libdeflate, out.data(),
-                                           result);
+        s = inflateChunkAt(source, position, header, i, settings.libdeflate, buffers, result);
         if (!s.ok())
             return s;
         position += header.chunkSizes[i];
         const uint64_t from = std::max(span.start, chunkStart) - chunkStart;
         const uint64_t to = std::min<uint64_t>(span.stop - chunkStart, result.produced);
-        if (from < to && !(s = sink.write(out.data() + from, static_cast<size_t>(to - from))).ok())
+        if (from < to && !(s = sink.write(buffers.out.data() + from, static_cast<size_t>(to - from))).ok())
             return s;
     }
     size = uint64_t(count - 1) * header.chunkLength + result.produced;

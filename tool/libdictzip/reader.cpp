@@ -16,7 +16,7 @@ struct DecompressJob {
     const MemberHeader *header = nullptr;
     size_t index = 0;
     bool useLibdeflate = true;
-    std::vector<uint8_t> in; // chunk bytes plus two spare
+    std::vector<uint8_t> in; // chunk bytes, then room for kChunkEnd
     size_t inSize = 0;
     std::vector<uint8_t> out;
     ChunkResult result;
@@ -44,6 +44,18 @@ Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const Me
     if (!s.ok())
         return s;
 
+    // One chunk cannot be shared out: handing it to a worker would cost more than inflating it here.
+    if (header.chunkSizes.size() == 1) {
+        ChunkResult result;
+        s = inflateChunkAt(source, memberOffset + header.headerSize, header, 0, settings.libdeflate, buffers, result);
+        if (s.ok() && sink)
+            s = sink->write(buffers.out.data(), result.produced);
+        if (!s.ok())
+            return s;
+        size = result.produced;
+        return endTableMember(source, dataEnd, result.endedStream, size,
+                              updateCrc(0, buffers.out.data(), result.produced), settings.poll, buffers, end);
+    }
     const unsigned threads = std::max(1u, settings.threads);
     if (!sharedPool && !header.chunkSizes.empty())
         sharedPool = std::make_unique<DecompressPool>(threads, threads > 1 ? 4 * size_t(threads) : 1);
@@ -79,7 +91,7 @@ Status decompressTableMember(ByteSource &source, uint64_t memberOffset, const Me
             job.useLibdeflate = settings.libdeflate;
             job.inSize = header.chunkSizes[nextToRead];
             // Sized here rather than in a worker, where running out of memory could not be reported.
-            job.in.resize(kMaxChunkCompressedSize + 2);
+            job.in.resize(kMaxChunkCompressedSize + sizeof kChunkEnd);
             job.out.resize(header.chunkLength);
             s = readExactly(source, readPosition, job.in.data(), job.inSize);
             if (!s.ok())

@@ -2,7 +2,7 @@
 // Reads dictzip files, and plain gzip files too.
 //
 // A member with a chunk table is read chunk by chunk: each chunk, followed by
-// the empty final block `03 00`, is a complete deflate stream, so workers
+// an empty final block (kChunkEnd), is a complete deflate stream, so workers
 // inflate chunks in parallel (with libdeflate where available) and the main
 // thread writes them in order and checks the member's CRC-32 and size. After
 // the chunks, only empty blocks may remain before the trailer. Members without
