@@ -11,7 +11,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -63,6 +62,7 @@ class TestBatchRun : public QObject
     QColor colour(int i, int column) const { return row(i)->data(column, Qt::ForegroundRole).value<QColor>(); }
     QString info() const { return child<QLabel>(*window, "lInfo")->text(); }
     void click(const char *name) { QTest::mouseClick(child(*window, name), Qt::LeftButton); }
+    bool exposed() { return window->show(), QTest::qWaitForWindowExposed(window.get()); }
     // Under wine no file can go to the Recycle Bin: wine's IFileOperation, which Qt uses, does nothing.
     static bool trashTakesFiles()
     {
@@ -107,8 +107,7 @@ private slots:
         if (!trashTakesFiles())
             QSKIP("the second run of a.dsl replaces a.dsl.dz, and no Trash can take it here");
         window->resize(539, 200); // too low for all rows
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(exposed());
         QPalette palette = list()->palette();
         palette.setColor(QPalette::Base, base);
         list()->setPalette(palette);
@@ -174,8 +173,7 @@ private slots:
     // then, About and a row's menu opened, affect the third file only, and do not hold the batch.
     void secondOfThreeFiles()
     {
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(exposed());
         const QStringList paths{makeFile("1.dsl", 4), makeFile("2.dsl", 4), makeFile("3.dsl", 4)};
         QFile hold(paths[1] + ".hold");
         QVERIFY(hold.open(QIODevice::WriteOnly));
@@ -207,13 +205,12 @@ private slots:
         window->processFiles(paths);
 
         auto *about = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(about && about->isVisible());
-        QVERIFY(qobject_cast<QMenu *>(QApplication::activePopupWidget()));
+        QVERIFY(about && about->isVisible() && qobject_cast<QMenu *>(QApplication::activePopupWidget()));
         // The edition and the version each in its place; the compressor's text up to its zero byte.
         QVERIFY(about->informativeText().contains("edition<br>version " LEXPACK_VERSION "<br>")
                 && about->informativeText().endsWith("<br><br>dictzip 1 (Lexpack)\n"));
-        QVERIFY(paintedEarly);
-        QVERIFY(untick.fired && !accepted && refused.endsWith(" — more files are taken once this batch has ended"));
+        QVERIFY(paintedEarly && untick.fired && !accepted
+                && refused.endsWith(" — more files are taken once this batch has ended"));
         QCOMPARE(shown, "[2/3] processing " + QDir::toNativeSeparators(paths[1]) + "...");
         // One file of three done at the second's start; then into the second, not from the bar's start.
         QCOMPARE(early * 3, bar->maximum());
@@ -277,16 +274,14 @@ private slots:
         if (how == "Cancel") {
             window->processFiles(paths);
         } else {
-            window->show();
-            QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+            QVERIFY(exposed());
             QTimer::singleShot(0, window.get(), [&] { window->processFiles(paths); });
             QTimer::singleShot(20000, &cancel, [] { QCoreApplication::exit(99); });
             QCOMPARE(QCoreApplication::exec(), 0);
             QVERIFY(!window->isVisible());
         }
 
-        QVERIFY(cancel.fired);
-        QVERIFY(window->findChild<DictZip *>()->waitForFinished(0)); // the tool is idle
+        QVERIFY(cancel.fired && window->findChild<DictZip *>()->waitForFinished(0)); // the tool is idle
         QCOMPARE(toolRuns().size(), target + int(!atOnce));
         QCOMPARE(column(1), QStringList(target, "done") << status);
         QCOMPARE(colour(target, 1), QColor(status == "done" ? Qt::darkGreen : Qt::darkRed));
@@ -352,8 +347,8 @@ private slots:
         // Ours, the real one too, is known by its version text and tells how far it has read.
         QVERIFY(runner->tellsProgress() == (tool == "real" || tool == "own")
                 && (status != "done" || (runner->progress() > 0) == (tool != "fake")));
-        QVERIFY(QFileInfo::exists(path) && QDir(dir->path()).entryList({"*dictzip-old*"}, QDir::System).isEmpty());
-        QVERIFY(row(0)->toolTip(1).contains(why));
+        QVERIFY(QFileInfo::exists(path) && QDir(dir->path()).entryList({"*dictzip-old*"}, QDir::System).isEmpty()
+                && row(0)->toolTip(1).contains(why));
         QProcess trash; // a freedesktop.org Trash tool lists and restores what went there
         trash.start("trash-list");
         const QStringList listed = QString(trash.waitForFinished(20000) ? trash.readAll() : "").split('\n').filter(old);

@@ -26,7 +26,6 @@ private slots:
     {
         MainForm window;
         auto *list = child<QTreeWidget>(window, "tvResult");
-        // Texts a language change re-applies (title, a button, a label, a header) and the File header it leaves.
         const auto texts = [&] {
             return QStringList{window.windowTitle(), child<QAbstractButton>(window, "pbOpenFile")->text(),
                                child<QLabel>(window, "lInfo")->text(), list->headerItem()->text(0),
