@@ -31,30 +31,26 @@ made() { gzip -dc a.txt.dz 2>/dev/null | cmp -s - a.orig && cmp -s b b.orig && c
 wait_for 60 made || fail "a.txt.dz, b and -platform.dz were not all made from the command line, originals kept"
 [ -z "$(find . -name '*.txt.dz' ! -name a.txt.dz)" ] || fail "the name that is not UTF-8, or its look-alike, was processed"
 
-# Ctrl+O, then into the open dialog (the DSL filter in force) each argument typed and Enter.
-open_typed() {
-    focus "$window"
-    # Refused until the batch before has ended: asked again until the dialog shows.
-    for _ in $(seq 10); do
-        xdotool key --window "$window" ctrl+o
-        dialog=$(timeout 2 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
-        [ -z "$dialog" ] || break
-    done
-    [ -n "$dialog" ] || fail "the open dialog did not appear after Ctrl+O"
-    focus "$dialog"
-    for text in "$@"; do
-        xdotool type --delay 5 "$text"
-        xdotool key Return
-    done
-}
-
 # A batch in ~/dictionaries: the replaced .dz goes to the Trash; a damaged file fails with its reason (pictured),
 # leaving the good file it would replace in place.
 dicts="$home/dictionaries"
 make_dsl "$dicts/en-fr.dsl" 300000
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
 head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz" && make_dsl "$dicts/damaged.dsl" 9 && cp "$dicts/damaged.dsl" damaged.orig
-open_typed "$app_home/dictionaries/" '"en-fr.dsl" "damaged.dsl.dz" '
+# Ctrl+O, then into the open dialog (the DSL filter in force) the folder and the names typed, each with Enter;
+# refused until the batch before has ended, so asked again until the dialog shows.
+focus "$window"
+for _ in $(seq 10); do
+    xdotool key --window "$window" ctrl+o
+    dialog=$(timeout 2 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
+    [ -z "$dialog" ] || break
+done
+[ -n "$dialog" ] || fail "the open dialog did not appear after Ctrl+O"
+focus "$dialog"
+for text in "$app_home/dictionaries/" '"en-fr.dsl" "damaged.dsl.dz" '; do
+    xdotool type --delay 5 "$text"
+    xdotool key Return
+done
 
 wait_for 60 eval 'gzip -dc "$dicts/en-fr.dsl.dz" 2>/dev/null | cmp -s - "$dicts/en-fr.dsl"' || fail "en-fr.dsl.dz did not replace the old one"
 echo "an older en-fr.dsl.dz" | cmp -s - "$home/.local/share/Trash/files/en-fr.dsl.dz" ||
