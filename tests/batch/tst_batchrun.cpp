@@ -154,12 +154,11 @@ private slots:
         // WebAIM's figures for grey, red and blue on white.
         for (const auto &[rgb, ratio] : QList<std::pair<int, int>>{{0x767676, 454}, {0xff0000, 400}, {0x0000ff, 859}})
             QCOMPARE(qRound(ResultList::contrast(QColor::fromRgb(rgb), Qt::white) * 100), ratio);
-        const QVariant none;
         for (const auto &[i, column, light] : QList<std::tuple<int, int, QVariant>>{{0, 1, QColor(Qt::darkGreen)},
                                                                                     {0, 4, QColor(Qt::darkBlue)},
                                                                                     {6, 1, QColor(Qt::darkRed)},
-                                                                                    {6, 4, none},
-                                                                                    {1, 1, none}}) {
+                                                                                    {6, 4, {}},
+                                                                                    {1, 1, {}}}) {
             if (!light.isValid() || base == Qt::white)
                 QCOMPARE(row(i)->data(column, Qt::ForegroundRole), light);
             else
