@@ -11,7 +11,6 @@ mkdir -p "$home/dictionaries" "$home/.local/share"
 
 # A DSL-like dictionary source of $2 entries.
 make_dsl() { seq "$2" | awk '{ printf "headword%06d\n\t[m1][trn]Bedeutung %d, Beispiel %x[/trn][/m1]\n", $1, $1 * 7, $1 * 13 }' > "$1"; }
-same_as() { [ -f "$1" ] && gzip -dc "$1" 2>/dev/null | cmp -s - "$2"; }
 focus() { xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"; sleep 0.5; }
 
 # As root, the program sees that home as /home/reader (its own mount namespace), so the
@@ -32,32 +31,28 @@ made() { gzip -dc a.txt.dz 2>/dev/null | cmp -s - a.orig && cmp -s b b.orig && c
 wait_for 60 made || fail "a.txt.dz, b and -platform.dz were not all made from the command line, originals kept"
 [ -z "$(find . -name '*.txt.dz' ! -name a.txt.dz)" ] || fail "the name that is not UTF-8, or its look-alike, was processed"
 
-# Ctrl+O, then into the open dialog (the DSL filter in force) each argument typed and Enter.
-open_typed() {
-    focus "$window"
-    # Refused until the batch before has ended: asked again until the dialog shows.
-    for _ in $(seq 10); do
-        xdotool key --window "$window" ctrl+o
-        dialog=$(timeout 2 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
-        [ -z "$dialog" ] || break
-    done
-    [ -n "$dialog" ] || fail "the open dialog did not appear after Ctrl+O"
-    focus "$dialog"
-    for text in "$@"; do
-        xdotool type --delay 5 "$text"
-        xdotool key Return
-    done
-}
-
 # A batch in ~/dictionaries: the replaced .dz goes to the Trash; a damaged file fails with its reason (pictured),
 # leaving the good file it would replace in place.
 dicts="$home/dictionaries"
 make_dsl "$dicts/en-fr.dsl" 300000
 echo "an older en-fr.dsl.dz" > "$dicts/en-fr.dsl.dz"
 head -c 4096 /dev/urandom > "$dicts/damaged.dsl.dz" && make_dsl "$dicts/damaged.dsl" 9 && cp "$dicts/damaged.dsl" damaged.orig
-open_typed "$app_home/dictionaries/" '"en-fr.dsl" "damaged.dsl.dz" '
+# Ctrl+O, then into the open dialog (the DSL filter in force) the folder and the names typed, each with Enter;
+# refused until the batch before has ended, so asked again until the dialog shows.
+focus "$window"
+for _ in $(seq 10); do
+    xdotool key --window "$window" ctrl+o
+    dialog=$(timeout 2 xdotool search --sync --onlyvisible --name '^Choose files to process$' | head -n1)
+    [ -z "$dialog" ] || break
+done
+[ -n "$dialog" ] || fail "the open dialog did not appear after Ctrl+O"
+focus "$dialog"
+for text in "$app_home/dictionaries/" '"en-fr.dsl" "damaged.dsl.dz" '; do
+    xdotool type --delay 5 "$text"
+    xdotool key Return
+done
 
-wait_for 60 same_as "$dicts/en-fr.dsl.dz" "$dicts/en-fr.dsl" || fail "en-fr.dsl.dz did not replace the old one"
+wait_for 60 eval 'gzip -dc "$dicts/en-fr.dsl.dz" 2>/dev/null | cmp -s - "$dicts/en-fr.dsl"' || fail "en-fr.dsl.dz did not replace the old one"
 echo "an older en-fr.dsl.dz" | cmp -s - "$home/.local/share/Trash/files/en-fr.dsl.dz" ||
     fail "the replaced en-fr.dsl.dz is not in the Trash with its old content"
 sleep 1 # the failed row and its reason painted for the picture
@@ -76,8 +71,6 @@ cmp -s "$dicts/damaged.dsl" damaged.orig && [ ! -e "$home/.local/share/Trash/fil
 # Ctrl+Q ends the program with exit code 0.
 focus "$window"
 xdotool key --window "$window" ctrl+q
-ended() { ! kill -0 "$app_pid" 2>/dev/null; }
-wait_for 15 ended || fail "the program did not end within 15 s of Ctrl+Q"
-wait "$app_pid"; code=$?
-[ "$code" -eq 0 ] || fail "the program ended with exit code $code after Ctrl+Q"
+wait_for 15 eval '! kill -0 $app_pid 2>/dev/null' || fail "the program did not end within 15 s of Ctrl+Q"
+wait "$app_pid" || fail "the program ended with exit code $? after Ctrl+Q"
 echo "passed"

@@ -28,10 +28,7 @@ static std::string output, aside;
 static void undo()
 {
     std::error_code error;
-    if (aside.empty())
-        std::filesystem::remove(output, error);
-    else
-        std::filesystem::rename(aside, output, error);
+    aside.empty() ? void(std::filesystem::remove(output, error)) : std::filesystem::rename(aside, output, error);
 }
 
 int main(int argc, char **argv)
@@ -55,12 +52,11 @@ int main(int argc, char **argv)
     std::map<std::string, std::string> text = {{"bytes", "-1"}};
     std::ifstream sidecar(input + ".fake");
     for (std::string entry; std::getline(sidecar, entry);)
-        if (entry.find('=') != std::string::npos)
-            text[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
+        text[entry.substr(0, entry.find('='))] = entry.substr(entry.find('=') + 1);
     const auto setting = [&](const char *key) { return std::atoll(text[key].c_str()); };
     std::error_code error;
-    const auto size = input.empty() ? 0 : std::filesystem::file_size(input, error);
-    if (input.empty() || error)
+    const auto size = std::filesystem::file_size(input, error);
+    if (error)
         return 2;
 
     const bool dz = input.size() >= 3 && strcasecmp(input.c_str() + input.size() - 3, ".dz") == 0;
@@ -81,16 +77,15 @@ int main(int argc, char **argv)
     const auto sleep = [](long long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
 #endif
     const long long bytes = setting("bytes") >= 0 ? setting("bytes") : (long long)size;
-    const long long steps = 4;
     if (!std::ofstream(output, std::ios::binary)) // resized in steps, sparse: large sizes take no disk
         return 3;
     for (long long left = setting("noise"), n = 0; left != 0; left -= left > 0 ? n : 0)
         n = left < 0 || left > 65536 ? 65536 : left, std::fwrite(std::string(n, 'x').data(), 1, n, stderr), sleep(0);
-    for (long long step = 1; step <= steps; ++step) {
+    for (long long step = 1; step <= 4; ++step) {
         if (progress)
-            std::fprintf(stderr, "progress %lld %lld\n", (long long)size * (step - 1) / steps, (long long)size);
-        sleep(setting("sleep_ms") / steps);
-        std::filesystem::resize_file(output, bytes * step / steps, error);
+            std::fprintf(stderr, "progress %lld %lld\n", (long long)size * (step - 1) / 4, (long long)size);
+        sleep(setting("sleep_ms") / 4);
+        std::filesystem::resize_file(output, bytes * step / 4, error);
         if (error)
             return 3;
     }
