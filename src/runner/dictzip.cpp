@@ -94,6 +94,7 @@ QStringList DictZip::arguments(const QString &path, bool keep, bool progress,
 void DictZip::probeVersion()
 {
     probing = true;
+    versionBytes.clear(); // a second probe speaks of the tool there now
     launch({QStringLiteral("-V")});
     process.waitForFinished(probeTimeoutMs);
     readOutput();
