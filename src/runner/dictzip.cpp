@@ -141,11 +141,11 @@ void DictZip::start(const QString &path, bool keep)
 bool DictZip::setAsideOldOutput()
 {
     const QFileInfo info(output);
-    outputWasFree = !info.exists() && !info.isSymLink();
-    aside = output + asideInfix + QString::number(QCoreApplication::applicationPid());
-    for (int n = 1; QFileInfo(aside).exists() || QFileInfo(aside).isSymLink(); ++n)
-        aside = output + asideInfix + QString::number(QCoreApplication::applicationPid())
-            + QLatin1Char('-') + QString::number(n);
+    outputWasFree = !Trash::present(output);
+    const QString base = output + asideInfix + QString::number(QCoreApplication::applicationPid());
+    aside = base;
+    for (int n = 1; Trash::present(aside); ++n)
+        aside = base + QLatin1Char('-') + QString::number(n);
     // A folder in the way is the tool's to refuse: it is neither moved nor trashed.
     if (outputWasFree || (info.isDir() && !info.isSymLink()))
         return true;
@@ -167,8 +167,7 @@ void DictZip::settle()
     if (settled)
         return;
     settled = true;
-    const QFileInfo kept(aside);
-    const bool asideThere = kept.exists() || kept.isSymLink();
+    const bool asideThere = Trash::present(aside);
     QString why;
     if (exitCode() == 0) {
         if (asideThere && !(why = Trash::discard(aside, output, trashPath)).isEmpty()) {

@@ -22,13 +22,6 @@
 
 namespace {
 
-// Something is there, a dangling link included.
-bool present(const QString &path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 #ifdef LEXPACK_HAVE_GIO
 QByteArray native(const QString &path)
 {
@@ -111,6 +104,12 @@ QString trashOne(const QString &path, QString &where)
 }
 
 } // namespace
+
+bool Trash::present(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
 
 QString Trash::refusal(const QString &path)
 {

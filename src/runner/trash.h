@@ -9,6 +9,9 @@
 // always moved itself, never what it points to. Each step tells why it failed.
 namespace Trash {
 
+// Something is at `path`, a dangling link included.
+bool present(const QString &path);
+
 // Why `path` could not go to the Trash; empty when it can. Makes a missing data folder.
 QString refusal(const QString &path);
 
